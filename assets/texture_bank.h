@@ -26,6 +26,8 @@ struct TextureBank {
     int bankOffset = 0;
 };
 
+// The names-table index of a slot, or -1 when it falls outside the table (bindTexture then binds
+// name 0 and the creators keep the new texture bound without storing its name).
 int resolveSlot(const TextureBank& bank, int slot);
 
 void loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot);
