@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ inline MessageAnswer showMessage(std::string_view text, std::string_view caption
     return systemServices().showMessage(text, caption, icon, buttons);
 }
 inline bool copyToClipboard(const std::string& text) { return systemServices().copyToClipboard(text); }
-[[noreturn]] inline void exitProcess(int status) { systemServices().exitProcess(status); }
+[[noreturn]] inline void exitProcess(int status) {
+    systemServices().exitProcess(status);
+    std::abort();  // an implementation that returned would break the contract
+}
 
 }  // namespace ostravel

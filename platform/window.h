@@ -1,0 +1,89 @@
+// The window, its GL context and the off-screen surface, as the shell needs them.
+//
+// One top-level window with a double-buffered GL context (legacy / compatibility profile), and
+// an off-screen surface for the rendering passes: a second GL context that shares objects with
+// the window's and draws into its own 1024 x 1024 framebuffer object (RGBA8 colour,
+// DEPTH24_STENCIL8). Each context keeps its own GL state, which the passes rely on.
+//
+// Window messages come out of pollEvent translated to the few kinds the shell handles; key
+// codes are Windows virtual-key codes (Escape = 27), the shell's key table being indexed by them.
+#pragma once
+
+#include <string>
+
+namespace ostravel {
+
+enum class WindowEventKind {
+    Activate,      // a = 1 when the window is minimised
+    Close,         // the close box or the window manager asked to close
+    KeyDown,       // a = virtual-key code
+    KeyUp,         // a = virtual-key code
+    Size,          // a = client width, b = client height
+    LeftDown,
+    LeftUp,
+    RightDown,
+    RightUp,
+    MiddleDown,
+    Wheel,         // a = signed wheel delta, 120 per notch
+    Other,
+};
+
+struct WindowEvent {
+    WindowEventKind kind = WindowEventKind::Other;
+    int a = 0;
+    int b = 0;
+};
+
+// Which step of bringing up the window failed; the shell maps each to its message.
+enum class WindowFailure {
+    None,
+    RegisterClass,      // the window system cannot be used at all
+    CreateWindow,
+    DeviceContext,
+    ChoosePixelFormat,
+    SetPixelFormat,
+    CreateContext,
+    MakeCurrent,
+};
+
+struct WindowRequest {
+    std::string title;
+    int x = 0, y = 0;
+    int width = 800, height = 600;
+    int colourBits = 32;
+    int depthBits = 24;
+    bool fullscreen = false;  // popup window without cursor at a changed display mode
+    bool hidden = false;      // never shown (capture tool, tests)
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+    // Brings up the window system (the "window class"). False when there is no display.
+    virtual bool startUp() = 0;
+    // Temporary display mode change for fullscreen; false when the mode is refused.
+    virtual bool changeDisplayMode(int width, int height, int bits) = 0;
+    virtual void restoreDisplayMode() = 0;
+    virtual void showCursor(bool shown) = 0;
+    // Creates the window and its GL context and makes it current.
+    virtual WindowFailure createWindow(const WindowRequest& request) = 0;
+    // Client size actually obtained.
+    virtual void clientSize(int& width, int& height) = 0;
+    virtual void swapBuffers() = 0;
+    virtual bool setSwapInterval(int interval) = 0;
+    virtual bool pollEvent(WindowEvent& event) = 0;
+    // The off-screen surface: false when it cannot be made.
+    virtual bool createOffscreen(int size) = 0;
+    virtual bool makeWindowCurrent() = 0;
+    virtual bool makeOffscreenCurrent() = 0;
+    // Teardown steps; each returns false when the platform refused it.
+    virtual bool releaseContext() = 0;
+    virtual bool destroyWindow() = 0;
+    virtual bool hasWindow() const = 0;
+    virtual bool hasContext() const = 0;
+};
+
+// The SDL2 implementation.
+WindowSystem& sdlWindowSystem();
+
+}  // namespace ostravel

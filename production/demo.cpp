@@ -1,0 +1,169 @@
+#include "production/demo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "assets/texture_bank.h"
+#include "platform/gl.h"
+#include "production/camera_path.h"
+#include "production/greetings.h"
+#include "render/billboard.h"
+
+namespace ostravel {
+
+namespace {
+
+Demo* renderingDemo = nullptr;
+
+double clampTo(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
+
+void clampRenderTargetEdges() {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+}
+
+}  // namespace
+
+Demo* currentDemo() { return renderingDemo; }
+
+double beatPulse(double t) {
+    // pi/2 - 0.4: the peaks fall at t = k + 0.4 / pi.
+    return std::pow(std::fabs(std::sin(std::numbers::pi * t + 1.1707963267948966)) * 1.015, 8.0);
+}
+
+double compositeBrightness(double t) { return ease(clampTo((t - 0.4) * 0.53, 0.0, 0.9) + 0.1, 2.0); }
+
+double glowSpriteWeight(double t, double pulse) {
+    const double arrive = clampTo((t - 18.0) * 0.05, 0.0, 1.0);
+    const double leave = clampTo((t - 172.0) * 0.25, 0.0, 1.0);
+    return (arrive - leave) * pulse;
+}
+
+void Demo::SetTime(double& time) { currentTime = time; }
+
+void Demo::Init(RenderContext& ctx) {
+    video.lastFrame = -1;
+    video.currentFrame = -1;
+
+    loadCameraPath(ctx, cameraPaths[0], "rec1.rcc");
+    loadCameraPath(ctx, cameraPaths[1], "rec2.rcc");
+
+    currentTime = 0.0;
+    localTime = 0.0;
+    framesRendered = -1;
+    textureSlotBase = 0;
+    largeRenderTarget = 0;
+    smallRenderTarget = 1;
+    depthTextureSlot = 5;
+    meshSlot = 0;
+    projectionProgramSlot = 2;
+    blurProgramSlot = 0;
+
+    createRenderTarget(ctx.textures, smallRenderTarget, 128, 128);
+    clampRenderTargetEdges();
+    createRenderTarget(ctx.textures, largeRenderTarget, 1024, 1024);
+    clampRenderTargetEdges();
+
+    greetings.assign(kGreetings.begin(), kGreetings.end());
+
+    loadTexture(ctx.textures, ctx.swapHook, "textures/blob41b.jpg", textureSlotBase + 10);
+    loadTextureWithAlpha(ctx.textures, ctx.swapHook, "textures/cir.jpg", "textures/ciralpha.jpg", textureSlotBase + 13);
+    loadTexture(ctx.textures, ctx.swapHook, "textures/circle.jpg", textureSlotBase + 14);
+    static constexpr const char* kCards[5] = {"textures/z1.jpg", "textures/z2.jpg", "textures/z3.jpg",
+                                              "textures/z4.jpg", "textures/z5.jpg"};
+    for (int i = 0; i < 5; ++i) loadTexture(ctx.textures, ctx.swapHook, kCards[i], textureSlotBase + 20 + i);
+
+    setUpProjectivePrograms(ctx.shaders, ctx.textures, "cgeffects/vertex_projection_anisotropic.cpp",
+                            "cgeffects/fragment_projection_anisotropic.cpp", "meshes/head.3ds", meshSlot,
+                            depthTextureSlot, 512, projectionProgramSlot);
+    setUpBlurProgram(ctx.shaders, "cgeffects/fragment_Blur256.cpp", blurProgramSlot);
+
+    openVideo(video, "textures/try1.avi");
+
+    for (auto& corner : video.corners) corner = {-6.0f, -6.0f};
+
+    video.videoTime = 0.0;
+    localTime = 0.0;
+    pulseSum = 0.0;
+}
+
+void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]) {
+    localTime += *dt;
+    currentTime = localTime;
+    const double t = currentTime;
+
+    double ignored = 0.0;
+    sampleCameraPath(ctx, cameraPaths[0], t, ignored, cameraPos[0], cameraPos[1]);
+    double ignoredToo = 0.0;
+    sampleCameraPath(ctx, cameraPaths[1], t, ignored, cameraPos[2], ignoredToo);
+    std::copy(cameraPos, cameraPos + 3, cameraSnapshot);
+
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    frameDt = *dt;
+    ctx.camera = cameraPos;
+    framesRendered += 1;
+    ctx.passProjection.nearPlane = 0.01;
+    ctx.passProjection.farPlane = 50.0;
+    renderingDemo = this;
+
+    restoreWindowProjection(ctx, pbuffer);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glPushMatrix();
+
+    pulse = beatPulse(t);
+    pulseSum += pulse;
+
+    projectivePass(ctx, pbuffer, nullptr, sceneDraw, 0, 32, 0, ctx.projector, ctx.projector, true, 800,
+                   largeRenderTarget);
+
+    ctx.passSize = 800;
+    blurGlowPass(ctx, pbuffer, largeRenderTarget, smallRenderTarget, 128, 0.8 - 0.08 * pulse, 3, blurProgramSlot);
+    ctx.passSize = 512;
+
+    restoreWindowProjection(ctx, pbuffer);
+    disableProfiles(ctx.shaders);
+
+    // Composite: the scene texture, then the glow added on top.
+    gluLookAt(1.675, 0.03833, 0.0, 0.0, 0.03833, 0.0, 0.0, 1.0, 0.0);
+    bindTexture(ctx.textures, largeRenderTarget);
+    glEnable(GL_TEXTURE_2D);
+    const double b = compositeBrightness(t);
+    glColor3d(b, b, b);
+    glPushMatrix();
+    cropBillboard(800, ctx.screenCopyMode, 0.0, 1.3, 1.3);
+    glPopMatrix();
+
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    bindTexture(ctx.textures, smallRenderTarget);
+    const double k = clampTo(t, 0.0, 1.0);
+    glColor3d(k, k, k);
+    glPushMatrix();
+    billboard(0.0, 1.3, 1.3);
+    glPopMatrix();
+
+    seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
+    bindTexture(ctx.textures, textureSlotBase + 10);
+
+    if (pulse > 0.02) {
+        const double w = glowSpriteWeight(t, pulse);
+        if (w > 0.001) {
+            glPushMatrix();
+            glColor3d(0.9 * w, 0.8 * w, 0.75 * w);
+            quarterBillboard(0, 3.5, 3.5);
+            glPopMatrix();
+            glPushMatrix();
+            const double p = pulse * pulse;
+            glColor3d(1.05 * p, 0.65 * p, 0.4 * p);
+            quarterBillboard(0, 2.0, 2.0);
+            glPopMatrix();
+        }
+    }
+
+    glPopMatrix();
+    glPopAttrib();
+    glFlush();
+}
+
+}  // namespace ostravel

@@ -1,0 +1,77 @@
+// The Demo: the production object. It owns the show's content (camera paths, video and its
+// analysis state, the point pools and the scene data), loads everything once in Init and draws
+// one frame in Render.
+//
+// Render's frame: time and camera, the beat envelope `pulse`, the projective pass into the
+// Pbuffer (with the scene drawing as its callback), the blur and glow pass, the composite of
+// the scene and glow textures onto the window, and the glow sprites that pulse on the beat.
+// The beat envelope peaks once a second, at t = k + 0.4 / pi (about k + 0.127 s).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/video.h"
+#include "math/spline.h"
+#include "render/passes.h"
+
+namespace ostravel {
+
+class Demo {
+public:
+    virtual ~Demo() = default;
+    // Slot order of the original object: SetTime, Render, (reserved), Init, (reserved).
+    virtual void SetTime(double& time);
+    virtual void Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]);
+    virtual void Reserved2() {}
+    virtual void Init(RenderContext& ctx);
+    virtual void Reserved4() {}
+
+    int32_t initialised = 0;
+
+    // Camera paths: path 1 ("rec1.rcc") gives x and y, path 2 ("rec2.rcc") z.
+    std::array<Spline, 2> cameraPaths;
+    double cameraSnapshot[3] = {0.0, 0.0, 0.0};
+
+    double localTime = 0.0;     // sum of every time step given to Render
+    double currentTime = 0.0;   // equals localTime after each Render
+    double frameDt = 0.0;       // the last time step
+    int32_t framesRendered = 0; // -1 after Init: the first frame is number 0
+    double pulse = 0.0;
+    double pulseSum = 0.0;
+
+    VideoState video;
+    std::vector<std::string> greetings;
+
+    // Slot numbers.
+    int32_t textureSlotBase = 0;
+    int32_t largeRenderTarget = 0;
+    int32_t smallRenderTarget = 1;
+    int32_t depthTextureSlot = 5;
+    int32_t meshSlot = 0;
+    int32_t projectionProgramSlot = 2;
+    int32_t blurProgramSlot = 0;
+
+    // Scene data (contour ribbons and the scenes' own curves and texts).
+    std::array<Spline, 1000> contourSplines;
+    std::array<Spline, 30> sceneSplines;
+    std::array<Spline, 3> frameSplines;
+    std::array<std::string, 9> sceneTexts;
+
+    // The scene drawing the projective pass calls back into; none until a sequencer is attached.
+    PassDraw sceneDraw = nullptr;
+};
+
+// The Demo being rendered, for the projective pass's scene callback.
+Demo* currentDemo();
+
+// Beat envelope at time t: (|sin(pi t + pi/2 - 0.4)| * 1.015) ^ 8.
+double beatPulse(double t);
+// Brightness of the composited scene at time t: ease(clamp((t - 0.4) * 0.53, 0, 0.9) + 0.1, 2).
+double compositeBrightness(double t);
+// Weight of the glow sprites at time t for a given pulse (0 outside 18 s .. 176 s).
+double glowSpriteWeight(double t, double pulse);
+
+}  // namespace ostravel

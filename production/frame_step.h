@@ -1,0 +1,29 @@
+// The per-frame driver: time step from the clock, production time locked to the music, the
+// debug-camera values, the Demo's Render, and the two ends of the show (195.5 s, and the exit
+// fade Escape starts).
+//
+// The arithmetic lives in small pure functions so that it can be checked without a window.
+#pragma once
+
+namespace ostravel {
+
+constexpr double kMusicLockGain = 0.10000000149011612;   // single-precision 0.1, per frame
+constexpr double kShowLength = 195.5;                     // seconds
+constexpr double kExitFadeEnd = 0.9990000128746033;       // single-precision 0.999
+constexpr double kDragGainX = 0.0175;                     // per pixel
+constexpr double kDragGainY = 0.023333333333333334;       // per pixel
+
+// One frame: always returns true (a false result would latch the exit fade). Ends the process
+// at the end of the show and at the end of the exit fade.
+bool FrameStep();
+
+// Step after the music correction: a tenth of the distance from demoTime to the music.
+double musicLockedStep(double clockStep, double musicTime, double demoTime);
+// Exit-fade value 0..1 at demoTime for a fade started at fadeStart.
+double exitFadeValue(double demoTime, double fadeStart);
+// Volume 0..255 for a fade value.
+int exitFadeVolume(double fade);
+// Seeds the shared generator from the production time and discards 50 draws.
+void warmUpRandom(double demoTime);
+
+}  // namespace ostravel

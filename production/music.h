@@ -1,0 +1,22 @@
+// The show's music: one Ogg Vorbis file played once from the start on channel 0, whose play
+// position is the master time of the production. Nothing here runs when music is switched off.
+#pragma once
+
+namespace ostravel {
+
+class SoundDevice;
+
+inline constexpr const char* kMusicPath = "music//[Bexil] Sorvain.ogg";
+
+// Opens the device (44100 Hz, 32 channels, flags 2), loads the whole file, loop off. A device
+// that cannot start ends the process with status 1, a file that cannot be loaded with status 0,
+// each after its message.
+void loadMusic(SoundDevice& sound);
+// Starts playback on channel 0 at position 0.
+void playMusic(SoundDevice& sound);
+// Play position / playback frequency, in seconds (0 when the frequency is unknown).
+double musicTime(SoundDevice& sound);
+void setMusicVolume(SoundDevice& sound, int volume);
+void closeMusic(SoundDevice& sound);
+
+}  // namespace ostravel
