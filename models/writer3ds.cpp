@@ -410,7 +410,8 @@ std::vector<uint8_t> encode3ds(const File3ds& file) {
     for (const Camera3ds& c : file.cameras) writeCamera(w, c);
     w.end();
 
-    if (!file.nodes.empty()) {
+    // The keyframer header and segment are written even without nodes, as 3D Studio does.
+    {
         bool numbered = false;
         for (const Node3ds& n : file.nodes) numbered = numbered || n.id != 0;
         const uint32_t span = static_cast<uint32_t>(file.frameEnd - file.frameStart);
@@ -428,12 +429,15 @@ std::vector<uint8_t> encode3ds(const File3ds& file) {
             const uint16_t id = numbered ? file.nodes[i].id : static_cast<uint16_t>(i);
             writeNode(w, file.nodes[i], id, span);
         }
-        uint16_t nextId = 0;
-        for (const Node3ds& n : file.nodes)
-            nextId = std::max<uint16_t>(nextId, numbered ? static_cast<uint16_t>(n.id + 1) : 0);
-        if (!numbered) nextId = static_cast<uint16_t>(file.nodes.size());
-        for (const Camera3ds& c : file.cameras) writeHelperNode(w, kCameraNode, c.name, c.position, nextId++, span);
-        for (const Light3ds& l : file.lights) writeHelperNode(w, kLightNode, l.name, l.position, nextId++, span);
+        // Camera and light nodes follow the object nodes' ids. Without object nodes none are
+        // written: readers then build their scene graph from the editor data.
+        if (!file.nodes.empty()) {
+            uint16_t nextId = static_cast<uint16_t>(file.nodes.size());
+            if (numbered)
+                for (const Node3ds& n : file.nodes) nextId = std::max<uint16_t>(nextId, static_cast<uint16_t>(n.id + 1));
+            for (const Camera3ds& c : file.cameras) writeHelperNode(w, kCameraNode, c.name, c.position, nextId++, span);
+            for (const Light3ds& l : file.lights) writeHelperNode(w, kLightNode, l.name, l.position, nextId++, span);
+        }
         w.end();
     }
     w.end();

@@ -15,7 +15,7 @@
 //                                  coordinates, 0x4160 local matrix, 0x4120 faces with 0x4130
 //                                  face materials and 0x4150 smoothing groups), 0x4600 light
 //                                  or 0x4700 camera
-//     0xB000 keyframer (only when there are nodes)
+//     0xB000 keyframer (header and frames always, as 3D Studio writes it; nodes when given)
 //       0xB00A header, 0xB008 frames, 0xB002 object node ... (0xB030 node id, 0xB010 header,
 //       0xB013 pivot, 0xB020 position track, 0xB021 rotation track, 0xB022 scale track),
 //       then a 0xB003 camera node / 0xB005 light node (id, header, one position key) per camera
