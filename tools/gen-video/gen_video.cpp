@@ -1,0 +1,624 @@
+// gen-video: renders the show's video "textures/try1.avi": four procedural shots seen by the
+// analysis (corners, edges, contours) and, near the end, shown as the blue-channel mosaic.
+//
+// Format: 384 x 288, 24 frames per second, Motion-JPEG in AVI through OpenCV's own AVI writer
+// (every frame a key frame, so seeking by frame number is exact), kFrameCount frames.
+// Shots, with hard cuts where the analysis darkens the picture (frames 449, 985, 2207):
+//   0..448     night town: a flight over towers with lit window grids under a full moon
+//   449..984   steelworks at dusk: lattice towers, gas holder, stacks, pipe bridges, cables
+//   985..2206  hall of solids: chequered floor to the horizon, slowly turning polyhedra and rings
+//   2207..end  tunnel of frames: a flight through turning frames towards a light (the mosaic)
+// The show plays the video from 50 s at 24 frames per second and slows it from 177 s; it
+// reaches about frame 3160 by the end, so the fourth shot runs to kFrameCount without wrapping.
+// Grey matters most: the analysis converts with the red and blue weights swapped (code 7 on a
+// BGR frame), so bright parts are bright in green and blue. Frame 0 is analysed alone for the
+// first 50 s and carries the densest corner field.
+//
+// Renderer: a painter's-algorithm polygon renderer on OpenCV's anti-aliased 2-D primitives:
+// world polygons and lines are clipped at the near plane, projected, sorted far to near and
+// filled flat-shaded with distance fog. Deterministic: a local generator with fixed seeds.
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 384, kHeight = 288;
+constexpr double kFps = 24;
+constexpr int kFrameCount = 3200;
+constexpr int kCuts[] = {449, 985, 2207};
+constexpr int kShift = 4;  // sub-pixel bits for OpenCV's fixed-point drawing
+constexpr double kSub = 1 << kShift;
+
+struct Rng {
+    uint32_t state;
+    double next() {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) * (1.0 / 16777216.0);
+    }
+    double range(double lo, double hi) { return lo + (hi - lo) * next(); }
+};
+
+double clamp01(double x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
+
+// [SECTION] vectors and camera ---------------------------------------------------------------
+
+struct V3 {
+    double x = 0, y = 0, z = 0;
+};
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V3 operator*(V3 a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+V3 unit(V3 a) {
+    const double l = std::sqrt(dot(a, a));
+    return l > 0 ? a * (1 / l) : a;
+}
+V3 rotateY(V3 p, double a) { return {p.x * std::cos(a) + p.z * std::sin(a), p.y, -p.x * std::sin(a) + p.z * std::cos(a)}; }
+V3 rotateX(V3 p, double a) { return {p.x, p.y * std::cos(a) - p.z * std::sin(a), p.y * std::sin(a) + p.z * std::cos(a)}; }
+V3 rotateZ(V3 p, double a) { return {p.x * std::cos(a) - p.y * std::sin(a), p.x * std::sin(a) + p.y * std::cos(a), p.z}; }
+
+// Right-handed world, y up; the camera looks along `forward`; view space x right, y up, z ahead.
+struct Camera {
+    V3 eye, right, up, forward;
+    double focal;  // pixels
+    double nearZ = 0.2;
+};
+
+Camera lookAt(V3 eye, V3 target, double fovDegrees, double roll = 0) {
+    Camera c;
+    c.eye = eye;
+    c.forward = unit(target - eye);
+    V3 worldUp{std::sin(roll), std::cos(roll), 0};
+    c.right = unit(cross(c.forward, worldUp));
+    c.up = cross(c.right, c.forward);
+    c.focal = (kWidth / 2.0) / std::tan(fovDegrees * M_PI / 360);
+    return c;
+}
+
+V3 toView(const Camera& c, V3 p) {
+    const V3 d = p - c.eye;
+    return {dot(d, c.right), dot(d, c.up), dot(d, c.forward)};
+}
+
+// [SECTION] draw list ------------------------------------------------------------------------
+
+struct Item {
+    double depth;
+    std::vector<cv::Point> points;  // fixed point, kShift bits
+    cv::Scalar colour;
+    int thickness;  // 0 = filled polygon
+};
+
+struct Fog {
+    cv::Scalar colour;
+    double start, end;
+    double at(double z) const { return clamp01((z - start) / (end - start)); }
+};
+
+class Scene {
+public:
+    Scene(const Camera& camera, const Fog& fog) : camera_(camera), fog_(fog) {}
+
+    // A flat polygon; `twoSided` false drops it when it faces away from the camera.
+    void polygon(const std::vector<V3>& world, cv::Scalar colour, bool twoSided = false) {
+        std::vector<V3> view;
+        view.reserve(world.size());
+        for (const V3& p : world) view.push_back(toView(camera_, p));
+        clipNear(view);
+        if (view.size() < 3) return;
+        std::vector<cv::Point> pts;
+        double depth = 0;
+        for (const V3& v : view) {
+            pts.push_back(project(v));
+            depth = std::max(depth, v.z);
+        }
+        if (!twoSided && signedArea(pts) >= 0) return;
+        if (!onScreen(pts)) return;
+        double mean = 0;
+        for (const V3& v : view) mean += v.z;
+        mean /= view.size();
+        items_.push_back({0.5 * (mean + depth), std::move(pts), fogged(colour, mean), 0});
+    }
+
+    void line(V3 a, V3 b, cv::Scalar colour, int thickness) {
+        V3 va = toView(camera_, a), vb = toView(camera_, b);
+        const double n = camera_.nearZ;
+        if (va.z < n && vb.z < n) return;
+        if (va.z < n) va = va + (vb - va) * ((n - va.z) / (vb.z - va.z));
+        if (vb.z < n) vb = vb + (va - vb) * ((n - vb.z) / (va.z - vb.z));
+        std::vector<cv::Point> pts = {project(va), project(vb)};
+        if (!onScreen(pts)) return;
+        const double mid = 0.5 * (va.z + vb.z);
+        items_.push_back({mid, std::move(pts), fogged(colour, mid), thickness});
+    }
+
+    // Projected size in pixels of a length `size` at the distance of `p` (0 behind the camera).
+    double pixels(V3 p, double size) const {
+        const double z = toView(camera_, p).z;
+        return z > camera_.nearZ ? size * camera_.focal / z : 0;
+    }
+
+    void render(cv::Mat& img) {
+        std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.depth > b.depth; });
+        for (const Item& it : items_) {
+            if (it.thickness == 0) {
+                cv::fillPoly(img, std::vector<std::vector<cv::Point>>{it.points}, it.colour, cv::LINE_AA, kShift);
+            } else {
+                cv::line(img, it.points[0], it.points[1], it.colour, it.thickness, cv::LINE_AA, kShift);
+            }
+        }
+        items_.clear();
+    }
+
+    const Camera& camera() const { return camera_; }
+
+private:
+    cv::Point project(const V3& v) const {
+        const double sx = kWidth / 2.0 + camera_.focal * v.x / v.z;
+        const double sy = kHeight / 2.0 - camera_.focal * v.y / v.z;
+        return cv::Point(static_cast<int>(std::lround(std::clamp(sx, -4000.0, 4000.0) * kSub)),
+                         static_cast<int>(std::lround(std::clamp(sy, -4000.0, 4000.0) * kSub)));
+    }
+    static double signedArea(const std::vector<cv::Point>& p) {
+        double a = 0;
+        for (size_t i = 0; i < p.size(); ++i) {
+            const cv::Point& q = p[i];
+            const cv::Point& r = p[(i + 1) % p.size()];
+            a += double(q.x) * r.y - double(r.x) * q.y;
+        }
+        return a;
+    }
+    static bool onScreen(const std::vector<cv::Point>& p) {
+        int x0 = INT32_MAX, x1 = INT32_MIN, y0 = INT32_MAX, y1 = INT32_MIN;
+        for (const cv::Point& q : p) {
+            x0 = std::min(x0, q.x); x1 = std::max(x1, q.x);
+            y0 = std::min(y0, q.y); y1 = std::max(y1, q.y);
+        }
+        return x1 >= 0 && y1 >= 0 && x0 < kWidth * kSub && y0 < kHeight * kSub;
+    }
+    // Sutherland-Hodgman against the near plane z = nearZ.
+    void clipNear(std::vector<V3>& poly) const {
+        const double n = camera_.nearZ;
+        bool all = true;
+        for (const V3& v : poly) all = all && v.z >= n;
+        if (all) return;
+        std::vector<V3> out;
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const V3 a = poly[i], b = poly[(i + 1) % poly.size()];
+            if (a.z >= n) out.push_back(a);
+            if ((a.z >= n) != (b.z >= n)) out.push_back(a + (b - a) * ((n - a.z) / (b.z - a.z)));
+        }
+        poly = std::move(out);
+    }
+    cv::Scalar fogged(cv::Scalar c, double z) const {
+        const double f = fog_.at(z);
+        return c * (1 - f) + fog_.colour * f;
+    }
+
+    Camera camera_;
+    Fog fog_;
+    std::vector<Item> items_;
+};
+
+cv::Scalar rgb(double r, double g, double b) { return cv::Scalar(b * 255, g * 255, r * 255); }
+
+// Lambert shading of a base colour for a face normal.
+cv::Scalar lit(cv::Scalar base, V3 normal, V3 light, double ambient) {
+    return base * (ambient + (1 - ambient) * std::max(0.0, dot(unit(normal), light)));
+}
+
+// A box's side faces and roof, counter-clockwise seen from outside.
+void box(Scene& s, V3 lo, V3 hi, cv::Scalar base, V3 light, double ambient, bool roof = true) {
+    const V3 c[8] = {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, lo.y, hi.z}, {lo.x, lo.y, hi.z},
+                     {lo.x, hi.y, lo.z}, {hi.x, hi.y, lo.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}};
+    const int faces[5][4] = {{0, 4, 5, 1}, {1, 5, 6, 2}, {2, 6, 7, 3}, {3, 7, 4, 0}, {4, 7, 6, 5}};
+    const V3 normals[5] = {{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}};
+    for (int f = 0; f < (roof ? 5 : 4); ++f) {
+        s.polygon({c[faces[f][0]], c[faces[f][1]], c[faces[f][2]], c[faces[f][3]]}, lit(base, normals[f], light, ambient));
+    }
+}
+
+void verticalGradient(cv::Mat& img, cv::Scalar top, cv::Scalar bottom, double horizonRow) {
+    for (int y = 0; y < img.rows; ++y) {
+        const double t = std::pow(clamp01(y / horizonRow), 1.6);
+        img.row(y).setTo(top * (1 - t) + bottom * t);
+    }
+}
+
+void glow(cv::Mat& img, cv::Point2d centre, double radius, cv::Scalar colour) {
+    const int x0 = std::max(0, int(centre.x - 3 * radius)), x1 = std::min(img.cols, int(centre.x + 3 * radius));
+    const int y0 = std::max(0, int(centre.y - 3 * radius)), y1 = std::min(img.rows, int(centre.y + 3 * radius));
+    for (int y = y0; y < y1; ++y) {
+        auto* row = img.ptr<cv::Vec3b>(y);
+        for (int x = x0; x < x1; ++x) {
+            const double d = std::hypot(x - centre.x, y - centre.y) / radius;
+            const double w = std::exp(-d * d);
+            for (int c = 0; c < 3; ++c) row[x][c] = cv::saturate_cast<uint8_t>(row[x][c] + colour[c] * w);
+        }
+    }
+}
+
+// [SECTION] shot 1: night town ---------------------------------------------------------------
+
+struct Tower {
+    V3 lo, hi;
+    uint32_t seed;
+    double litShare;
+};
+
+std::vector<Tower> buildTown() {
+    std::vector<Tower> towers;
+    Rng rng{1001};
+    for (int gz = -2; gz < 14; ++gz) {
+        for (int gx = -7; gx <= 7; ++gx) {
+            if (gx == 0) continue;  // the avenue the camera follows
+            const double cx = gx * 11 + rng.range(-1.5, 1.5), cz = gz * 11 + rng.range(-1.5, 1.5);
+            const double w = rng.range(3.5, 7), d = rng.range(3.5, 7);
+            // Taller along the avenue, so that the camera flies between lit facades.
+            const double near = std::abs(gx) <= 2 ? 1.4 : 1.0;
+            const double h = rng.range(8, 22) * near + (rng.next() < 0.15 ? rng.range(10, 25) : 0);
+            towers.push_back({{cx - w / 2, 0, cz - d / 2}, {cx + w / 2, h, cz + d / 2}, uint32_t(rng.next() * 1e9),
+                              rng.range(0.35, 0.7)});
+        }
+    }
+    return towers;
+}
+
+// Windows on one face: a grid of lit panes; panes smaller than about two pixels are merged into
+// a faint glow of the whole face instead (they would only shimmer).
+void windows(Scene& s, const Tower& t, int face, V3 light, double dim) {
+    const V3 lo = t.lo, hi = t.hi;
+    V3 origin, along, upward{0, 1, 0};
+    double width;
+    switch (face) {
+        case 0: origin = {lo.x, 0, lo.z}; along = {1, 0, 0}; width = hi.x - lo.x; break;
+        case 1: origin = {hi.x, 0, lo.z}; along = {0, 0, 1}; width = hi.z - lo.z; break;
+        case 2: origin = {hi.x, 0, hi.z}; along = {-1, 0, 0}; width = hi.x - lo.x; break;
+        default: origin = {lo.x, 0, hi.z}; along = {0, 0, -1}; width = hi.z - lo.z; break;
+    }
+    const V3 normal = cross(upward, along);
+    const V3 out = normal * 0.02;
+    const V3 centre = origin + along * (width / 2) + V3{0, hi.y / 2, 0};
+    if (dot(s.camera().eye - centre, normal) <= 0) return;  // faces away
+    const int columns = std::max(1, int(width / 1.1)), floors = std::max(1, int(hi.y / 1.4));
+    const double cell = width / columns, storey = hi.y / floors;
+    Rng rng{t.seed + uint32_t(face) * 7919u};
+    if (s.pixels(centre, cell) < 2.2) {
+        // Too far for single panes: the face shows as a faint, evenly lit grid.
+        const V3 a = origin + out, b = origin + out + along * width;
+        s.polygon({a + V3{0, storey, 0}, a + V3{0, hi.y, 0}, b + V3{0, hi.y, 0}, b + V3{0, storey, 0}},
+                  lit(rgb(0.25, 0.27, 0.3), normal, light, 0.8) * (0.5 + t.litShare));
+        return;
+    }
+    for (int f = 1; f < floors; ++f) {
+        for (int c = 0; c < columns; ++c) {
+            if (rng.next() > t.litShare) continue;
+            const double warmth = rng.next();
+            const double b = dim * (0.75 + 0.25 * rng.next());
+            const cv::Scalar colour = rgb(0.95 * b, (0.88 + 0.1 * warmth) * b, (0.7 + 0.3 * warmth) * b);
+            const V3 p = origin + out + along * (c * cell + cell * 0.2) + V3{0, f * storey + storey * 0.22, 0};
+            const V3 a = along * (cell * 0.6), u{0, storey * 0.55, 0};
+            s.polygon({p, p + u, p + u + a, p + a}, colour);
+        }
+    }
+}
+
+void renderTown(cv::Mat& img, int frame) {
+    static const std::vector<Tower> towers = buildTown();
+    const double t = frame / kFps;
+    const V3 eye{1.2 * std::sin(t * 0.15), 8 + 2 * std::sin(t * 0.12), -24 + 2.0 * t};
+    const V3 target = eye + V3{std::sin(0.18 - 0.02 * t) * 10, 0.3, 10};
+    const Camera cam = lookAt(eye, target, 62, 0.05 * std::sin(t * 0.2));
+    const cv::Scalar sky = rgb(0.03, 0.06, 0.14);
+    // Night sky lit from below by the town: the skyline is one long, clean edge.
+    verticalGradient(img, rgb(0.01, 0.02, 0.07), rgb(0.3, 0.42, 0.62), kHeight * 0.6);
+    // Moon: a hard disc in a soft halo, placed in the sky by its direction.
+    const V3 moonDir = unit(V3{0.16, 0.4, 1});
+    const V3 mv = toView(cam, cam.eye + moonDir * 100);
+    if (mv.z > 0) {
+        const cv::Point2d m(kWidth / 2.0 + cam.focal * mv.x / mv.z, kHeight / 2.0 - cam.focal * mv.y / mv.z);
+        glow(img, m, 55, rgb(0.12, 0.16, 0.22));
+        cv::circle(img, cv::Point(int(m.x * kSub), int(m.y * kSub)), int(26 * kSub), rgb(0.92, 0.95, 1.0), cv::FILLED, cv::LINE_AA, kShift);
+        cv::circle(img, cv::Point(int((m.x - 7) * kSub), int((m.y + 5) * kSub)), int(6 * kSub), rgb(0.78, 0.82, 0.88), cv::FILLED, cv::LINE_AA, kShift);
+        cv::circle(img, cv::Point(int((m.x + 9) * kSub), int((m.y - 8) * kSub)), int(4 * kSub), rgb(0.8, 0.84, 0.9), cv::FILLED, cv::LINE_AA, kShift);
+    }
+    Scene s(cam, Fog{sky, 40, 150});
+    const V3 light = unit(moonDir + V3{0, 0.4, 0});
+    // Ground with street lamps along the avenue.
+    s.polygon({{-90, 0, -40}, {-90, 0, 170}, {90, 0, 170}, {90, 0, -40}}, rgb(0.04, 0.05, 0.08));
+    for (int k = -3; k < 30; ++k) {
+        for (int side = -1; side <= 1; side += 2) {
+            const V3 foot{side * 3.5, 0, k * 5.0};
+            s.line(foot, foot + V3{0, 2.2, 0}, rgb(0.2, 0.22, 0.25), 1);
+            s.line(foot + V3{0, 2.2, 0}, foot + V3{-side * 0.6, 2.25, 0}, rgb(1.0, 0.95, 0.8), 2);
+        }
+    }
+    for (const Tower& tw : towers) {
+        const V3 centre = (tw.lo + tw.hi) * 0.5;
+        if (toView(cam, centre).z < -15) continue;
+        box(s, tw.lo, tw.hi, rgb(0.13, 0.16, 0.24), light, 0.45);
+        for (int face = 0; face < 4; ++face) windows(s, tw, face, light, 1.0);
+        // Roof edge light strip on the tall ones: long clean edges against the sky.
+        if (tw.hi.y > 24) {
+            s.line({tw.lo.x, tw.hi.y, tw.lo.z}, {tw.hi.x, tw.hi.y, tw.lo.z}, rgb(0.7, 0.85, 1.0), 1);
+            s.line({tw.hi.x, tw.hi.y, tw.lo.z}, {tw.hi.x, tw.hi.y, tw.hi.z}, rgb(0.7, 0.85, 1.0), 1);
+            s.line(centre + V3{0, tw.hi.y / 2, 0}, centre + V3{0, tw.hi.y / 2 + 5, 0}, rgb(0.5, 0.55, 0.6), 1);
+        }
+    }
+    s.render(img);
+}
+
+// [SECTION] shot 2: steelworks -----------------------------------------------------------------
+
+void latticeTower(Scene& s, V3 base, double size, double height, cv::Scalar steel) {
+    const int levels = int(height / size);
+    for (int l = 0; l < levels; ++l) {
+        const double y0 = l * size, y1 = (l + 1) * size;
+        const double taper0 = 1 - 0.35 * y0 / height, taper1 = 1 - 0.35 * y1 / height;
+        V3 a[4], b[4];
+        for (int k = 0; k < 4; ++k) {
+            const double sx = (k == 0 || k == 3) ? -1 : 1, sz = (k < 2) ? -1 : 1;
+            a[k] = base + V3{sx * size / 2 * taper0, y0, sz * size / 2 * taper0};
+            b[k] = base + V3{sx * size / 2 * taper1, y1, sz * size / 2 * taper1};
+        }
+        for (int k = 0; k < 4; ++k) {
+            s.line(a[k], b[k], steel, 2);
+            s.line(b[k], b[(k + 1) % 4], steel, 1);
+            s.line((l % 2) ? a[k] : a[(k + 1) % 4], (l % 2) ? b[(k + 1) % 4] : b[k], steel, 1);
+        }
+    }
+}
+
+void cylinder(Scene& s, V3 base, double radius, double height, int sides, cv::Scalar colour, V3 light, double ambient) {
+    for (int k = 0; k < sides; ++k) {
+        const double a0 = 2 * M_PI * k / sides, a1 = 2 * M_PI * (k + 1) / sides;
+        const V3 p0 = base + V3{radius * std::cos(a0), 0, radius * std::sin(a0)};
+        const V3 p1 = base + V3{radius * std::cos(a1), 0, radius * std::sin(a1)};
+        const V3 normal{std::cos(0.5 * (a0 + a1)), 0, std::sin(0.5 * (a0 + a1))};
+        s.polygon({p0, p1, p1 + V3{0, height, 0}, p0 + V3{0, height, 0}}, lit(colour, normal, light, ambient), true);
+    }
+}
+
+void renderSteelworks(cv::Mat& img, int frame) {
+    const double t = (frame - kCuts[0]) / kFps;
+    const double angle = -0.6 + 0.028 * t;
+    const V3 eye{58 * std::sin(angle), 6 + 0.12 * t, -58 * std::cos(angle)};
+    const Camera cam = lookAt(eye, V3{0, 17, 0}, 58);
+    verticalGradient(img, rgb(0.25, 0.45, 0.62), rgb(0.98, 0.85, 0.62), kHeight * 0.75);
+    // Setting sun behind the works.
+    const V3 sv = toView(cam, cam.eye + unit(V3{-0.3, 0.08, 1}) * 100);
+    if (sv.z > 0) glow(img, {kWidth / 2.0 + cam.focal * sv.x / sv.z, kHeight / 2.0 - cam.focal * sv.y / sv.z}, 40, rgb(0.5, 0.4, 0.25));
+    Scene s(cam, Fog{rgb(0.85, 0.75, 0.6), 70, 220});
+    const V3 light = unit(V3{-0.3, 0.5, 1});
+    const cv::Scalar steel = rgb(0.07, 0.06, 0.07);
+    s.polygon({{-200, 0, -200}, {-200, 0, 200}, {200, 0, 200}, {200, 0, -200}}, rgb(0.1, 0.09, 0.09));
+    // Gas holder: a ribbed drum with guide frame.
+    cylinder(s, {-14, 0, 8}, 11, 22, 28, rgb(0.32, 0.33, 0.36), light, 0.3);
+    for (int k = 0; k < 14; ++k) {
+        const double a = 2 * M_PI * k / 14;
+        const V3 foot{-14 + 11.6 * std::cos(a), 0, 8 + 11.6 * std::sin(a)};
+        s.line(foot, foot + V3{0, 26, 0}, steel, 2);
+    }
+    for (int r = 1; r <= 3; ++r) {
+        for (int k = 0; k < 14; ++k) {
+            const double a0 = 2 * M_PI * k / 14, a1 = 2 * M_PI * (k + 1) / 14;
+            s.line({-14 + 11.6 * std::cos(a0), r * 8.5, 8 + 11.6 * std::sin(a0)},
+                   {-14 + 11.6 * std::cos(a1), r * 8.5, 8 + 11.6 * std::sin(a1)}, steel, 1);
+        }
+    }
+    // Blast furnace: stacked drums with a lattice head frame and a skip bridge.
+    cylinder(s, {10, 0, -4}, 6, 14, 16, rgb(0.2, 0.18, 0.18), light, 0.3);
+    cylinder(s, {10, 14, -4}, 4.5, 10, 16, rgb(0.24, 0.2, 0.2), light, 0.3);
+    latticeTower(s, {10, 24, -4}, 5, 16, steel);
+    for (int k = 0; k <= 10; ++k) {
+        const double u = k / 10.0;
+        const V3 p{10 + 28 * u, 30 - 28 * u, -4 - 8 * u};
+        s.line(p, p + V3{0, -p.y, 0}, steel, 1);
+        if (k < 10) s.line(p, {10 + 28 * (u + 0.1), 30 - 28 * (u + 0.1), -4 - 8 * (u + 0.1)}, steel, 3);
+    }
+    // Stacks with bands, lattice masts, pipe bridges and cables.
+    const V3 stacks[] = {{26, 0, 14}, {31, 0, 17}, {-36, 0, -12}};
+    for (const V3& st : stacks) {
+        cylinder(s, st, 1.4, 42, 10, rgb(0.22, 0.2, 0.2), light, 0.35);
+        cylinder(s, st + V3{0, 36, 0}, 1.5, 2, 10, rgb(0.8, 0.75, 0.7), light, 0.5);
+    }
+    const V3 masts[] = {{-30, 0, 24}, {0, 0, 30}, {30, 0, -24}, {40, 0, 30}};
+    for (const V3& m : masts) latticeTower(s, m, 3, 33, steel);
+    for (int k = 0; k < 3; ++k) {
+        const V3 a = masts[k] + V3{0, 30, 0}, b = masts[k + 1] + V3{0, 30, 0};
+        for (int c = 0; c < 3; ++c) {
+            V3 prev = a + V3{0, -c * 1.2, 0};
+            for (int i = 1; i <= 12; ++i) {
+                const double u = i / 12.0;
+                const V3 p = a + (b - a) * u + V3{0, -c * 1.2 - 5 * 4 * u * (1 - u), 0};
+                s.line(prev, p, steel, 1);
+                prev = p;
+            }
+        }
+    }
+    box(s, {-3, 18, 0}, {30, 19.6, 2}, rgb(0.25, 0.24, 0.26), light, 0.3);
+    box(s, {-40, 9, -20}, {-3, 10.4, -18}, rgb(0.25, 0.24, 0.26), light, 0.3);
+    s.render(img);
+}
+
+// [SECTION] shot 3: hall of solids -----------------------------------------------------------
+
+struct Solid {
+    std::vector<V3> vertices;
+    std::vector<std::vector<int>> faces;
+};
+
+Solid cube() {
+    return {{{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
+            {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}}};
+}
+
+Solid octahedron() {
+    return {{{1.4, 0, 0}, {-1.4, 0, 0}, {0, 1.4, 0}, {0, -1.4, 0}, {0, 0, 1.4}, {0, 0, -1.4}},
+            {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}}};
+}
+
+// Draws a solid with each face inset by a darker panel: the panel borders add corners and
+// closed outlines that turn with the solid.
+void drawSolid(Scene& s, const Solid& solid, V3 at, double size, V3 spin, double t, cv::Scalar base, V3 light) {
+    std::vector<V3> w;
+    for (V3 v : solid.vertices) {
+        v = rotateZ(rotateX(rotateY(v, spin.y * t), spin.x * t), spin.z * t);
+        w.push_back(at + v * size);
+    }
+    for (const auto& f : solid.faces) {
+        std::vector<V3> poly;
+        V3 centre;
+        for (int i : f) {
+            poly.push_back(w[i]);
+            centre = centre + w[i];
+        }
+        centre = centre * (1.0 / f.size());
+        const V3 normal = cross(poly[1] - poly[0], poly[2] - poly[0]);
+        if (dot(s.camera().eye - centre, normal) <= 0) continue;
+        s.polygon(poly, lit(base, normal, light, 0.25), true);
+        std::vector<V3> inner;
+        for (const V3& p : poly) inner.push_back(centre + (p - centre) * 0.62 + unit(normal) * 0.01);
+        s.polygon(inner, lit(base * 0.35, normal, light, 0.4), true);
+    }
+}
+
+void ring(Scene& s, V3 at, double radius, double width, V3 axisTilt, double t, cv::Scalar colour, V3 light) {
+    const int n = 36;
+    auto place = [&](double a, double r) {
+        V3 p{r * std::cos(a), r * std::sin(a), 0};
+        return at + rotateY(rotateX(p, axisTilt.x + 0.3 * t), axisTilt.y + 0.2 * t);
+    };
+    for (int k = 0; k < n; ++k) {
+        const double a0 = 2 * M_PI * k / n, a1 = 2 * M_PI * (k + 1) / n;
+        const V3 p0 = place(a0, radius), p1 = place(a1, radius), q1 = place(a1, radius + width), q0 = place(a0, radius + width);
+        const V3 normal = cross(p1 - p0, q0 - p0);
+        s.polygon({p0, p1, q1, q0}, lit(colour, normal, light, 0.45), true);
+    }
+}
+
+void renderHall(cv::Mat& img, int frame) {
+    const double t = (frame - kCuts[1]) / kFps;
+    const V3 eye{6 * std::sin(t * 0.07), 4.5 + 1.5 * std::sin(t * 0.11), -10 + 0.9 * t};
+    const V3 target = eye + V3{std::sin(t * 0.09) * 6, -0.7, 10};
+    const Camera cam = lookAt(eye, target, 64, 0.12 * std::sin(t * 0.13));
+    verticalGradient(img, rgb(0.0, 0.0, 0.02), rgb(0.15, 0.25, 0.35), kHeight * 0.5);
+    Scene s(cam, Fog{rgb(0.12, 0.2, 0.28), 25, 70});
+    const V3 light = unit(V3{0.4, 0.8, -0.3});
+    // Chequered floor: light tiles on a dark ground, only near the camera's path.
+    s.polygon({{-200, 0, -100}, {-200, 0, 300}, {200, 0, 300}, {200, 0, -100}}, rgb(0.03, 0.04, 0.06));
+    const int z0 = int(std::floor(eye.z / 3)) - 2, x0 = int(std::floor(eye.x / 3));
+    for (int gz = z0; gz < z0 + 26; ++gz) {
+        for (int gx = x0 - 14; gx <= x0 + 14; ++gx) {
+            if (((gx + gz) & 1) != 0) continue;
+            const double x = gx * 3.0, z = gz * 3.0;
+            s.polygon({{x, 0, z}, {x, 0, z + 3}, {x + 3, 0, z + 3}, {x + 3, 0, z}}, rgb(0.78, 0.82, 0.86));
+        }
+    }
+    static const Solid kCube = cube(), kOcta = octahedron();
+    Rng rng{3003};
+    for (int k = 0; k < 26; ++k) {
+        const V3 at{rng.range(-16, 16), rng.range(2, 7.5), rng.range(5, 60) + 6 * (k % 4)};
+        const V3 spin{rng.range(-0.5, 0.5), rng.range(-0.6, 0.6), rng.range(-0.3, 0.3)};
+        const double size = rng.range(0.8, 2.0);
+        const double kind = rng.next();
+        const cv::Scalar colour = rgb(rng.range(0.6, 1.0), rng.range(0.75, 1.0), 1.0);
+        if (std::abs(at.x - eye.x) < 2.5 && std::abs(at.y - eye.y) < 2.5) continue;  // keep the flight path clear
+        const V3 bob = at + V3{0, 0.6 * std::sin(t * 0.7 + k), 0};
+        if (kind < 0.45) drawSolid(s, kCube, bob, size, spin, t, colour, light);
+        else if (kind < 0.8) drawSolid(s, kOcta, bob, size, spin, t, colour, light);
+        else ring(s, bob, size * 1.6, 0.35, spin * 3, t, colour, light);
+        // A soft shadow disc under each solid ties it to the floor.
+        std::vector<V3> spot;
+        for (int e = 0; e < 12; ++e) {
+            const double a = -2 * M_PI * e / 12;
+            spot.push_back({at.x + size * std::cos(a), 0.01, at.z + size * std::sin(a)});
+        }
+        s.polygon(spot, rgb(0.3, 0.33, 0.38), true);
+    }
+    s.render(img);
+}
+
+// [SECTION] shot 4: tunnel of frames -----------------------------------------------------------
+
+void renderTunnel(cv::Mat& img, int frame) {
+    const double t = (frame - kCuts[2]) / kFps;
+    const double travel = 6.0 * t;
+    const V3 eye{0.8 * std::sin(t * 0.4), 0.6 * std::cos(t * 0.33), travel};
+    const Camera cam = lookAt(eye, eye + V3{0.3 * std::sin(t * 0.25), 0.2 * std::sin(t * 0.3), 10}, 70, 0.25 * t);
+    img.setTo(rgb(0.0, 0.01, 0.03));
+    // The light at the end of the tunnel grows and breathes.
+    glow(img, {kWidth / 2.0, kHeight / 2.0}, 30 + 10 * std::sin(t * 0.8) + 0.8 * t, rgb(0.35, 0.6, 0.85));
+    Scene s(cam, Fog{rgb(0.0, 0.01, 0.03), 30, 80});
+    const double spacing = 4;
+    const int first = int(std::floor(travel / spacing));
+    for (int k = first; k < first + 20; ++k) {
+        const double z = k * spacing;
+        const double twist = 0.18 * k + 0.1 * t;
+        const int sides = (k % 3 == 0) ? 6 : 4;
+        const double inner = 3.2 + 0.6 * std::sin(k * 0.7), outer = inner + 0.55 + 0.3 * (k % 2);
+        const double bright = 0.55 + 0.45 * std::pow(std::abs(std::sin(k * 0.9 + t * 0.5)), 3);
+        const cv::Scalar face = rgb(0.35 * bright, 0.75 * bright, bright);
+        for (int e = 0; e < sides; ++e) {
+            const double a0 = twist + 2 * M_PI * e / sides, a1 = twist + 2 * M_PI * (e + 1) / sides;
+            const V3 p0{inner * std::cos(a0), inner * std::sin(a0), z}, p1{inner * std::cos(a1), inner * std::sin(a1), z};
+            const V3 q0{outer * std::cos(a0), outer * std::sin(a0), z}, q1{outer * std::cos(a1), outer * std::sin(a1), z};
+            s.polygon({p0, p1, q1, q0}, face * (e % 2 ? 0.8 : 1.0), true);
+        }
+        // Rails linking the frames' corners give long receding lines.
+        if (k % 2 == 0) {
+            for (int e = 0; e < sides; e += 2) {
+                const double a = twist + 2 * M_PI * e / sides;
+                const V3 p{outer * std::cos(a), outer * std::sin(a), z};
+                s.line(p, p + V3{0, 0, spacing * 2}, rgb(0.2, 0.45, 0.6), 1);
+            }
+        }
+    }
+    s.render(img);
+}
+
+void renderFrame(cv::Mat& img, int frame) {
+    if (frame < kCuts[0]) renderTown(img, frame);
+    else if (frame < kCuts[1]) renderSteelworks(img, frame);
+    else if (frame < kCuts[2]) renderHall(img, frame);
+    else renderTunnel(img, frame);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: gen-video <show folder> [frame count, for previews]\n");
+        return 2;
+    }
+    const int frames = argc == 3 ? std::atoi(argv[2]) : kFrameCount;
+    const std::string dir = std::string(argv[1]) + "/textures";
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/try1.avi";
+    // OpenCV's own AVI writer: plain MJPEG chunks with an index, no time stamps or library tags.
+    cv::VideoWriter writer(path, cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), kFps,
+                           cv::Size(kWidth, kHeight), {cv::VIDEOWRITER_PROP_QUALITY, 88});
+    if (!writer.isOpened()) {
+        std::fprintf(stderr, "gen-video: cannot open %s for writing\n", path.c_str());
+        return 1;
+    }
+    cv::setNumThreads(1);  // the build runs two generators side by side on two cores
+    cv::Mat img(kHeight, kWidth, CV_8UC3);
+    for (int f = 0; f < frames; ++f) {
+        renderFrame(img, f);
+        writer.write(img);
+    }
+    writer.release();
+    return 0;
+}
