@@ -1,18 +1,20 @@
 // gen-textures: writes the show's sprite and picture-card textures into <show>/textures/.
 //
-// Files and how each is coded (the mix makes the show exercise every decoder path):
-//   blob41b.jpg   256x256  progressive, 4:4:4   2x2 atlas of glows; quadrant 0 (texture s,t in
-//                                              0..0.5, the file's bottom-left) is the soft round glow
-//   cir.jpg       128x128  baseline 4:2:0      bead-like disc of the video mosaic
-//   ciralpha.jpg  128x128  baseline 4:4:4      its alpha mask (grey, read from the green byte)
-//   circle.jpg     64x64   progressive 1x2     the dot of the credits' dot screen
-//   z1.jpg..z5.jpg         picture cards shown 11 s to 36 s, see kCards
+// Files, sizes and codings: texture_plan.h. Pictures:
+//   blob41b.jpg   2x2 atlas of glows; quadrant 0 (texture s, t in 0..0.5, which is the file's
+//                 bottom-left, as the loader puts the first row at the top) is the soft round glow
+//   cir.jpg       bead-like disc of the video mosaic; ciralpha.jpg its alpha mask (grey, the
+//                 loader takes the green byte)
+//   circle.jpg    the dot of the credits' dot screen
+//   z1..z5.jpg    picture cards shown 11 s to 36 s: skyline, lattice, eye, scope, town map
 // Deterministic: drawing uses a local generator with fixed seeds, and libjpeg adds no dates.
 
+#include "tools/gen-textures/texture_plan.h"
 #include "tools/jpegwriter/jpeg_writer.h"
 
 #include <opencv2/imgproc.hpp>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -20,7 +22,6 @@
 
 namespace {
 
-using ostravel::ChromaSampling;
 using ostravel::JpegOptions;
 
 // Small local generator (numerical recipes LCG); the show's own generator is not needed here.
@@ -307,10 +308,9 @@ cv::Mat cardMap() {
     return img;
 }
 
-struct Card {
-    const char* file;
-    cv::Mat (*draw)();
-    JpegOptions options;
+// Drawers in the order of kTextures.
+constexpr std::array<cv::Mat (*)(), ostravel::textureplan::kTextures.size()> kDrawers = {
+    blobAtlas, discSprite, discMask, dot, cardSkyline, cardLattice, cardEye, cardScope, cardMap,
 };
 
 }  // namespace
@@ -323,20 +323,14 @@ int main(int argc, char** argv) {
     const std::string dir = std::string(argv[1]) + "/textures/";
     std::filesystem::create_directories(dir);
 
-    // quality, progressive, sampling, restart rows, optimised Huffman
-    const Card cards[] = {
-        {"blob41b.jpg", blobAtlas, {95, true, ChromaSampling::s444, 0, false}},
-        {"cir.jpg", discSprite, {92, false, ChromaSampling::s420, 0, false}},
-        {"ciralpha.jpg", discMask, {95, false, ChromaSampling::s444, 0, true}},
-        {"circle.jpg", dot, {92, true, ChromaSampling::s440, 0, false}},
-        {"z1.jpg", cardSkyline, {88, false, ChromaSampling::s420, 0, false}},
-        {"z2.jpg", cardLattice, {90, true, ChromaSampling::s444, 0, false}},
-        {"z3.jpg", cardEye, {90, false, ChromaSampling::s444, 2, false}},
-        {"z4.jpg", cardScope, {88, true, ChromaSampling::s420, 0, false}},
-        {"z5.jpg", cardMap, {90, false, ChromaSampling::s422, 3, true}},
-    };
-    for (const Card& card : cards) {
-        if (!save(dir + card.file, card.draw(), card.options)) return 1;
+    for (size_t i = 0; i < kDrawers.size(); ++i) {
+        const auto& plan = ostravel::textureplan::kTextures[i];
+        const cv::Mat image = kDrawers[i]();
+        if (image.cols != plan.width || image.rows != plan.height) {
+            std::fprintf(stderr, "gen-textures: %s drawn at the wrong size\n", plan.name);
+            return 1;
+        }
+        if (!save(dir + plan.name, image, plan.coding)) return 1;
     }
     return 0;
 }

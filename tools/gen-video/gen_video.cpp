@@ -18,6 +18,8 @@
 // world polygons and lines are clipped at the near plane, projected, sorted far to near and
 // filled flat-shaded with distance fog. Deterministic: a local generator with fixed seeds.
 
+#include "tools/gen-video/video_plan.h"
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -32,10 +34,11 @@
 
 namespace {
 
-constexpr int kWidth = 384, kHeight = 288;
-constexpr double kFps = 24;
-constexpr int kFrameCount = 3200;
-constexpr int kCuts[] = {449, 985, 2207};
+using ostravel::videoplan::kCuts;
+using ostravel::videoplan::kFps;
+using ostravel::videoplan::kFrameCount;
+using ostravel::videoplan::kHeight;
+using ostravel::videoplan::kWidth;
 constexpr int kShift = 4;  // sub-pixel bits for OpenCV's fixed-point drawing
 constexpr double kSub = 1 << kShift;
 
