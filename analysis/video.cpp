@@ -3,7 +3,7 @@
 namespace ostravel {
 
 void openVideo(VideoState& video, const char* path) {
-    video.capture.open(path, cv::CAP_ANY);
+    video.capture.open(path, cv::CAP_FFMPEG);
     if (video.capture.isOpened()) {
         video.videoFrameRate = static_cast<int32_t>(video.capture.get(cv::CAP_PROP_FPS));
         video.videoWidth = static_cast<int32_t>(video.capture.get(cv::CAP_PROP_FRAME_WIDTH));
