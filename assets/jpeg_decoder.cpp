@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "assets/jpeg.h"
@@ -489,7 +490,7 @@ struct JpegDecoderState {
             for (int k = 0; k < 64; ++k) {
                 const int value = wide ? read16() : nextByte();
                 const int n = kZigZagToNatural[k];
-                quant[index][n] = int16_t((int64_t(value) * kAanScale[n] + 2048) >> 12);
+                quant[index][n] = prescaleQuant(value, n);
             }
             remaining -= size;
         }

@@ -14,6 +14,12 @@ extern const uint8_t kZigZagToNatural[64 + 16];
 // 16384 x s(u) x s(v), s(0) = 1, s(k) = sqrt(2) cos(k pi / 16).
 extern const int16_t kAanScale[64];
 
+// A received quantisation value as the transform wants it: (value x scale + 2048) >> 12, kept
+// in 16 bits (2 fraction bits; very large 16-bit values wrap, as only zero coefficients meet them).
+inline int16_t prescaleQuant(int value, int naturalIndex) {
+    return int16_t((int64_t(value) * kAanScale[naturalIndex] + 2048) >> 12);
+}
+
 // Inverse DCT of one 8 x 8 block: dequantise (16-bit products) with the pre-scaled table,
 // Arai-Agui-Nakajima 1-D transform on the columns then the rows in 16-bit arithmetic, then
 // sample = clamp((value >> 5) + 128, 0, 255). `extent` is the number of leading zig-zag
