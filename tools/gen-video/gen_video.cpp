@@ -347,6 +347,12 @@ void renderTown(cv::Mat& img, int frame) {
             s.line(foot + V3{0, 2.2, 0}, foot + V3{-side * 0.6, 2.25, 0}, rgb(1.0, 0.95, 0.8), 2);
         }
     }
+    // Tram tracks down the avenue: two polished rails on sleepers, one long ladder of edges.
+    for (int k = -6; k < 34; ++k) {
+        const double z0 = k * 5.0, z1 = z0 + 5;
+        for (double x : {-0.75, 0.75}) s.line({x, 0.02, z0}, {x, 0.02, z1}, rgb(0.62, 0.68, 0.78), 2);
+        for (double z = z0; z < z1; z += 1.25) s.line({-1.1, 0.01, z}, {1.1, 0.01, z}, rgb(0.22, 0.24, 0.3), 1);
+    }
     for (const Tower& tw : towers) {
         const V3 centre = (tw.lo + tw.hi) * 0.5;
         if (toView(cam, centre).z < -15) continue;
@@ -557,7 +563,7 @@ void renderHall(cv::Mat& img, int frame) {
 
 void renderTunnel(cv::Mat& img, int frame) {
     const double t = (frame - kCuts[2]) / kFps;
-    const double travel = 6.0 * t;
+    const double travel = 3.5 * t;
     const V3 eye{0.8 * std::sin(t * 0.4), 0.6 * std::cos(t * 0.33), travel};
     const Camera cam = lookAt(eye, eye + V3{0.3 * std::sin(t * 0.25), 0.2 * std::sin(t * 0.3), 10}, 70, 0.25 * t);
     img.setTo(rgb(0.0, 0.01, 0.03));
