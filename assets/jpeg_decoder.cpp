@@ -95,11 +95,25 @@ struct HuffmanSlot {
     int32_t lookup[256];
     uint8_t lengthOf[256];
     int32_t tree[4096];  // 255 symbols x 8 levels of pairs fit, with room to spare
+    // A shortcut derived from lookup (so it decodes exactly as lookup does): for the next 9
+    // bits, an AC code and its magnitude bits that fit in them resolved at once, as
+    // (value << 16) | (run << 8) | bits used; 0 where the shortcut does not apply.
+    int32_t fastAc[512];
 };
 
 // A table that decodes every code as symbol 0 of length 0: used for slots that a scan does not
 // need but a block of the frame still names (a sequential first scan without all components).
 const HuffmanSlot kEmptyHuffman{};
+
+// clamp(v, 0, 255) for v from -384 to 639: luma plus any colour term stays inside.
+struct ClampTable {
+    static constexpr int offset = 384;
+    uint8_t values[1024];
+    constexpr ClampTable() : values() {
+        for (int i = 0; i < 1024; ++i) values[i] = uint8_t(i < offset ? 0 : (i - offset > 255 ? 255 : i - offset));
+    }
+};
+constexpr ClampTable kClamp;
 const int16_t kEmptyQuant[64] = {};
 
 struct Component {
@@ -408,6 +422,16 @@ struct JpegDecoderState {
                 node = -t.tree[branch];
             }
         }
+        for (int i = 0; i < 512; ++i) {
+            t.fastAc[i] = 0;
+            const int32_t entry = t.lookup[i >> 1];
+            if (entry < 0) continue;
+            const int length = entry >> 8, run = (entry >> 4) & 15, size = entry & 15;
+            if (size == 0 || length == 0 || length + size > 9) continue;
+            const int magnitude = (i >> (9 - length - size)) & ((1 << size) - 1);
+            const int value = extend(magnitude, size);
+            t.fastAc[i] = int32_t(uint32_t(value) << 16) | (run << 8) | (length + size);
+        }
     }
 
     // [SECTION] Marker segments
@@ -660,7 +684,19 @@ struct JpegDecoderState {
         block[0] = int16_t(c.predictor);
         int k = 1;
         while (k < 64) {
-            need(32);
+            if (bitCount < 32) fillBits();
+            const int32_t fast = ac.fastAc[bits >> 55];
+            if (fast != 0) {
+                // Code and magnitude in one step.
+                const int used = fast & 255;
+                bits <<= used;
+                bitCount -= used;
+                k += (fast >> 8) & 255;
+                if (k > 63) fail(kJpegCorruptData);
+                block[kZigZagToNatural[k]] = int16_t(fast >> 16);
+                ++k;
+                continue;
+            }
             const int rs = decodeHuffman(ac);
             const int r = rs >> 4, s = rs & 15;
             if (s != 0) {
@@ -939,40 +975,45 @@ struct JpegDecoderState {
         }
     }
 
-    static uint8_t clampSample(int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
-
-    // Converts MCU line `line` (0 .. MCU height - 1) into `out`, whole MCUs across.
-    void convertLine(int line, uint8_t* out) {
-        const LayoutShape& sh = *shape;
-        const int bpm = sh.blockCount;
-        if (layout == PixelLayout::Grey) {
-            for (int m = 0; m < mcusPerRow; ++m) std::memcpy(out + 8 * m, samples + 64 * m + 8 * line, 8);
-            return;
-        }
-        const int lumaRowBlock = line >> 3;  // 0: top blocks, 1: bottom blocks
-        const int chromaLine = sh.mcuHeight == 16 ? line >> 1 : line;
+    // Converts MCU line `line` into out0 and, for layouts with vertically shared chroma (line
+    // even), line + 1 into out1; whole MCUs across. One table read per chroma sample and
+    // component, one clamp-table read per output byte.
+    template <int LumaH, int LumaV>
+    void convertLines(int line, uint8_t* out0, uint8_t* out1) {
+        const int bpm = shape->blockCount;
+        const int chromaLine = line / LumaV;
+        const int rowBlock = line >> 3;
+        const uint8_t* clamp = kClamp.values + kClamp.offset;
         for (int m = 0; m < mcusPerRow; ++m) {
             const uint8_t* mcu = samples + 64 * bpm * m;
             const uint8_t* cb = mcu + 64 * (bpm - 2) + 8 * chromaLine;
             const uint8_t* cr = mcu + 64 * (bpm - 1) + 8 * chromaLine;
-            const int pixels = sh.mcuWidth;
-            uint8_t* o = out + 4 * pixels * m;
-            for (int x = 0; x < pixels; ++x) {
-                // Which luma block serves this pixel: left/right by column, top/bottom by line.
-                const int blockColumn = x >> 3;
-                const int lumaBlock =
-                    layout == PixelLayout::Colour420 ? lumaRowBlock * 2 + blockColumn
-                    : layout == PixelLayout::Colour422 ? blockColumn
-                    : layout == PixelLayout::Colour440 ? lumaRowBlock
-                                                       : 0;
-                const int y = mcu[64 * lumaBlock + 8 * (line & 7) + (x & 7)];
-                const int chromaX = pixels == 16 ? x >> 1 : x;
-                const int cbv = cb[chromaX], crv = cr[chromaX];
-                o[4 * x + 0] = clampSample(y + crToRed[crv]);
-                o[4 * x + 1] = clampSample(y + ((cbToGreen[cbv] + crToGreen[crv]) >> 16));
-                o[4 * x + 2] = clampSample(y + cbToBlue[cbv]);
+            uint8_t* o0 = out0 + 4 * 8 * LumaH * m;
+            uint8_t* o1 = LumaV == 2 ? out1 + 4 * 8 * LumaH * m : nullptr;
+            for (int cx = 0; cx < 8; ++cx) {
+                const int red = crToRed[cr[cx]];
+                const int green = (cbToGreen[cb[cx]] + crToGreen[cr[cx]]) >> 16;
+                const int blue = cbToBlue[cb[cx]];
+                for (int dx = 0; dx < LumaH; ++dx) {
+                    const int x = cx * LumaH + dx;
+                    const uint8_t* luma = mcu + 64 * (rowBlock * LumaH + (x >> 3)) + (x & 7);
+                    const int y0 = luma[8 * (line & 7)];
+                    const uint32_t p0 = uint32_t(clamp[y0 + red]) | uint32_t(clamp[y0 + green]) << 8 |
+                                        uint32_t(clamp[y0 + blue]) << 16;
+                    std::memcpy(o0 + 4 * x, &p0, 4);
+                    if (LumaV == 2) {
+                        const int y1 = luma[8 * ((line + 1) & 7)];
+                        const uint32_t p1 = uint32_t(clamp[y1 + red]) | uint32_t(clamp[y1 + green]) << 8 |
+                                            uint32_t(clamp[y1 + blue]) << 16;
+                        std::memcpy(o1 + 4 * x, &p1, 4);
+                    }
+                }
             }
         }
+    }
+
+    void convertGrey(int line, uint8_t* out) {
+        for (int m = 0; m < mcusPerRow; ++m) std::memcpy(out + 8 * m, samples + 64 * m + 8 * line, 8);
     }
 
     const uint8_t* nextRow() {
@@ -992,19 +1033,23 @@ struct JpegDecoderState {
             mcuLinesLeft = shape->mcuHeight;
         }
         const int line = shape->mcuHeight - mcuLinesLeft;
-        const uint8_t* row;
-        const bool pairs = layout == PixelLayout::Colour440 || layout == PixelLayout::Colour420;
-        if (!pairs) {
-            convertLine(line, rowBuffer[0]);
-            row = rowBuffer[0];
-        } else if ((line & 1) == 0) {
-            // Both lines that share a chroma line are converted at once; the second is delivered
-            // by the next call.
-            convertLine(line, rowBuffer[0]);
-            convertLine(line + 1, rowBuffer[1]);
-            row = rowBuffer[0];
-        } else {
-            row = rowBuffer[1];
+        // Layouts with vertically shared chroma convert both lines of a pair at once; the
+        // second is delivered by the next call without converting.
+        const uint8_t* row = rowBuffer[0];
+        switch (layout) {
+            case PixelLayout::Grey: convertGrey(line, rowBuffer[0]); break;
+            case PixelLayout::Colour444: convertLines<1, 1>(line, rowBuffer[0], nullptr); break;
+            case PixelLayout::Colour422: convertLines<2, 1>(line, rowBuffer[0], nullptr); break;
+            case PixelLayout::Colour440:
+            case PixelLayout::Colour420:
+                if (line & 1) {
+                    row = rowBuffer[1];
+                } else if (layout == PixelLayout::Colour440) {
+                    convertLines<1, 2>(line, rowBuffer[0], rowBuffer[1]);
+                } else {
+                    convertLines<2, 2>(line, rowBuffer[0], rowBuffer[1]);
+                }
+                break;
         }
         --linesLeft;
         --mcuLinesLeft;

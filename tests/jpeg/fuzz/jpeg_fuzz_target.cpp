@@ -3,7 +3,7 @@
 // Each input is decoded twice, once with the SSE2 transform from a stream that hands over
 // everything at once and once with the portable transform from a stream that hands over 7
 // bytes per read; both runs must agree on every code and every row, or the target aborts.
-// Pictures above 1 megapixel are only parsed up to the frame header, to keep each input well
+// Pictures above 256 kilopixels are only parsed up to the frame header, to keep each input well
 // under a second under the sanitizers.
 #include <cstdint>
 #include <cstdlib>
@@ -29,7 +29,7 @@ Outcome decode(const uint8_t* data, size_t size, bool portable, int chunkLimit) 
     jpeg.usePortableTransform(portable);
     outcome.headerCode = jpeg.errorCode();
     if (outcome.headerCode != 0) return outcome;
-    if (long(jpeg.width()) * long(jpeg.height()) > (1L << 20)) return outcome;
+    if (long(jpeg.width()) * long(jpeg.height()) > (1L << 18)) return outcome;
     outcome.startResult = jpeg.startDecoding();
     for (int y = 0; y <= jpeg.height(); ++y) {
         const uint8_t* row = nullptr;
