@@ -339,7 +339,13 @@ struct JpegDecoderState {
         return v;
     }
 
-    int getBit() { return getBits(1); }
+    int getBit() {
+        if (bitCount == 0) fillBits();
+        const int v = int(bits >> 63);
+        bits <<= 1;
+        --bitCount;
+        return v;
+    }
 
     // T.81 F.2.2.1 EXTEND: an n-bit magnitude below 2^(n-1) stands for a negative value.
     static int extend(int v, int n) { return v < (1 << (n - 1)) ? v - (1 << n) + 1 : v; }
@@ -777,6 +783,17 @@ struct JpegDecoderState {
             return;
         }
         for (int k = spectralStart; k <= spectralEnd; ++k) {
+            if (bitCount < 32) fillBits();
+            const int32_t fast = ac.fastAc[bits >> 55];
+            if (fast != 0) {
+                const int used = fast & 255;
+                bits <<= used;
+                bitCount -= used;
+                k += (fast >> 8) & 255;
+                if (k > 63) fail(kJpegCorruptData);
+                block[kZigZagToNatural[k]] = int16_t((fast >> 16) * (1 << approxLow));
+                continue;
+            }
             const int rs = decodeHuffman(ac);
             const int r = rs >> 4, s = rs & 15;
             if (s != 0) {
