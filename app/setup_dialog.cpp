@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "platform/gl.h"
+#include "platform/window.h"
 
 namespace ostravel {
 
@@ -58,7 +59,7 @@ void groupBox(const char* label, const DialogRect& r) {
 }  // namespace
 
 DialogOutcome runSetupDialog(DialogSettings& settings) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return DialogOutcome::Unavailable;
+    if (!startSdlVideo()) return DialogOutcome::Unavailable;
     const int width = static_cast<int>(143 * kUnitX), height = static_cast<int>(81 * kUnitY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_Window* window = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,

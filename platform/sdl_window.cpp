@@ -41,7 +41,7 @@ int virtualKey(SDL_Keycode key) {
 class SdlWindowSystem : public WindowSystem {
 public:
     bool startUp() override {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        if (!startSdlVideo()) return false;
         // The show must not be interrupted by the screen saver or monitor power-down.
         SDL_DisableScreenSaver();
         return true;
@@ -226,6 +226,18 @@ private:
 };
 
 }  // namespace
+
+bool startSdlVideo() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+    if (invisible && !(asked && SDL_strstr(asked, driver))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    return true;
+}
 
 WindowSystem& sdlWindowSystem() {
     static SdlWindowSystem system;

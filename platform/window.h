@@ -86,4 +86,9 @@ public:
 // The SDL2 implementation.
 WindowSystem& sdlWindowSystem();
 
+// Starts SDL's video subsystem. False when there is no display to show anything on: SDL falls
+// back to its invisible offscreen driver by itself, which counts only when SDL_VIDEODRIVER asks
+// for it (the capture tool, tests).
+bool startSdlVideo();
+
 }  // namespace ostravel

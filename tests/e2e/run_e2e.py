@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the real programs.
+
+  run_e2e.py SCENARIO --show DIR --ostravel BIN --capture BIN --music-tool BIN
+
+The show runs under its own Xvfb server, with OpenAL's null driver, in a temporary copy of the
+show folder (the music replaced by a short test tune made here). It is driven with xdotool as a
+person would drive it: keys into the focused window, clicks on the dialog's buttons. Message
+boxes are found by their captions and answered with Return.
+"""
+import argparse
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+DIALOG = "  Ostravel  by KVR 2006"
+SHOW_WINDOW = " = Ostravel KVR 2006 = "
+FULLSCREEN_QUESTION = "KVR GL ;-)"
+NO_MUSIC_BOX = "KVR Ostravel  "
+
+
+class Failure(Exception):
+    pass
+
+
+def start_xvfb():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                              pass_fds=(write_end,), stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_end, 16)
+        if not chunk:
+            raise Failure("Xvfb did not start")
+        number += chunk
+    os.close(read_end)
+    return server, ":" + number.decode().strip()
+
+
+def windows(display):
+    out = subprocess.run(["xwininfo", "-root", "-tree"], env={**os.environ, "DISPLAY": display},
+                         capture_output=True, text=True).stdout
+    found = {}
+    for line in out.splitlines():
+        m = re.match(r'\s*(0x[0-9a-f]+) "(.*)":', line)
+        if m:
+            found.setdefault(m.group(2), m.group(1))
+    return found
+
+
+def wait_for_window(display, name, process, timeout=60.0):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        wid = windows(display).get(name)
+        if wid:
+            time.sleep(0.5)  # let it draw and map
+            return wid
+        if process.poll() is not None:
+            raise Failure(f"the program ended (status {process.returncode}) before {name!r} appeared")
+        time.sleep(0.2)
+    raise Failure(f"no window {name!r} within {timeout} s")
+
+
+def xdo(display, *args):
+    subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": display}, check=True)
+
+
+def press(display, wid, *keys):
+    xdo(display, "windowfocus", "--sync", wid)
+    for key in keys:
+        xdo(display, "key", key)
+
+
+def tap_like_a_person(display, wid, key):
+    # A person holds a key for a tenth of a second or so: several frames see it down.
+    xdo(display, "windowfocus", "--sync", wid)
+    xdo(display, "keydown", key)
+    time.sleep(0.15)
+    xdo(display, "keyup", key)
+
+
+def click(display, wid, x, y):
+    xdo(display, "mousemove", "--window", wid, str(x), str(y))
+    xdo(display, "click", "1")
+
+
+def wait_exit(process, timeout):
+    try:
+        return process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        raise Failure(f"the program did not end within {timeout} s")
+
+
+def prepare_show(args, with_music=True):
+    folder = tempfile.mkdtemp(prefix="ostravel-e2e-")
+    for entry in os.listdir(args.show):
+        if entry != "music":
+            os.symlink(os.path.join(args.show, entry), os.path.join(folder, entry))
+    if with_music:
+        os.makedirs(os.path.join(folder, "music"))
+        subprocess.run([args.music_tool, os.path.join(folder, "music", "[Bexil] Sorvain.ogg"), "20"], check=True)
+    return folder
+
+
+def launch(args, display, folder):
+    env = {**os.environ, "DISPLAY": display, "ALSOFT_DRIVERS": "null"}
+    env.pop("SDL_VIDEODRIVER", None)
+    return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+# Dialog buttons in pixels (dialog units of 1.75 x 1.875 pixels): centres of the controls.
+QUIT_BUTTON = (int((89 + 12) * 1.75), int((32 + 10.5) * 1.875))
+WINDOWED_TOGGLE = (int((33 + 40) * 1.75), int((55 + 7.5) * 1.875))
+
+
+def scenario_run_and_escape(args, display):
+    folder = prepare_show(args)
+    process = launch(args, display, folder)
+    dialog = wait_for_window(display, DIALOG, process)
+    press(display, dialog, "Return")
+    question = wait_for_window(display, FULLSCREEN_QUESTION, process)  # no 800 x 600 mode on Xvfb
+    press(display, question, "Return")  # Yes: windowed
+    show = wait_for_window(display, SHOW_WINDOW, process)
+    time.sleep(3.0)
+    if process.poll() is not None:
+        raise Failure(f"the show ended by itself (status {process.returncode})")
+    pressed = time.time()
+    xdo(display, "windowfocus", "--sync", show)
+    xdo(display, "keydown", "Escape")
+    status = wait_exit(process, 60)
+    took = time.time() - pressed
+    if status != 0:
+        raise Failure(f"exit status {status} after Escape: {process.stderr.read().decode()}")
+    if SHOW_WINDOW in windows(display):
+        raise Failure("the window outlived the program")
+    print(f"Escape ended the show with status 0 after {took:.2f} s (fade of 1.25 s of show time)")
+
+
+def scenario_quit(args, display):
+    folder = prepare_show(args)
+    for how in ("Escape", "click"):
+        process = launch(args, display, folder)
+        dialog = wait_for_window(display, DIALOG, process)
+        if how == "Escape":
+            press(display, dialog, "Escape")
+        else:
+            click(display, dialog, *QUIT_BUTTON)
+        status = wait_exit(process, 20)
+        if status != 0:
+            raise Failure(f"Quit by {how}: exit status {status}")
+        if SHOW_WINDOW in windows(display):
+            raise Failure(f"Quit by {how}: a show window appeared")
+        print(f"Quit by {how}: status 0, no window")
+
+
+def scenario_windowed(args, display):
+    folder = prepare_show(args)
+    process = launch(args, display, folder)
+    dialog = wait_for_window(display, DIALOG, process)
+    click(display, dialog, *WINDOWED_TOGGLE)
+    time.sleep(0.3)
+    press(display, dialog, "Return")
+    show = wait_for_window(display, SHOW_WINDOW, process)
+    if FULLSCREEN_QUESTION in windows(display):
+        raise Failure("windowed mode still asked about fullscreen")
+    geometry = subprocess.run(["xwininfo", "-id", show], env={**os.environ, "DISPLAY": display},
+                              capture_output=True, text=True).stdout
+    if "Width: 800" not in geometry or "Height: 600" not in geometry:
+        raise Failure(f"window is not 800 x 600:\n{geometry}")
+    tap_like_a_person(display, show, "Escape")
+    status = wait_exit(process, 60)
+    if status != 0:
+        raise Failure(f"exit status {status}")
+    print("Windowed: an 800 x 600 window, no fullscreen question, status 0")
+
+
+def scenario_missing_music(args, display):
+    folder = prepare_show(args, with_music=False)
+    process = launch(args, display, folder)
+    dialog = wait_for_window(display, DIALOG, process)
+    click(display, dialog, *WINDOWED_TOGGLE)
+    time.sleep(0.3)
+    press(display, dialog, "Return")
+    box = wait_for_window(display, NO_MUSIC_BOX, process)
+    press(display, box, "Return")
+    status = wait_exit(process, 20)
+    if status != 0:
+        raise Failure(f"exit status {status} after the missing-music message")
+    print("Missing music: the message box, then status 0")
+
+
+def scenario_no_display(args, display):
+    folder = prepare_show(args)
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    result = subprocess.run([args.ostravel], cwd=folder, env=env, capture_output=True, text=True, timeout=60)
+    if result.returncode != 0:
+        raise Failure(f"exit status {result.returncode} without a display")
+    if "Failed To Register The Window Class." not in result.stderr:
+        raise Failure(f"no message on standard error: {result.stderr!r}")
+    print(f"No display: status 0, standard error says {result.stderr.strip()!r}")
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    if head[:8] != b"\x89PNG\r\n\x1a\n":
+        raise Failure(f"{path} is not a PNG")
+    return struct.unpack(">II", head[16:24])
+
+
+def scenario_capture(args, display):
+    folder = prepare_show(args)
+    out = tempfile.mkdtemp(prefix="ostravel-capture-")
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}  # needs no X server at all
+    result = subprocess.run([args.capture, "--at", "0.5,2", "--out", out, "--show", folder], env=env,
+                            capture_output=True, text=True, timeout=300)
+    if result.returncode != 0:
+        raise Failure(f"capture failed ({result.returncode}): {result.stderr}")
+    frames = sorted(os.listdir(out))
+    if len(frames) != 2:
+        raise Failure(f"expected 2 frames, got {frames}")
+    for name in frames:
+        if png_size(os.path.join(out, name)) != (800, 600):
+            raise Failure(f"{name} is not 800 x 600")
+    if "median" not in result.stdout:
+        raise Failure("no frame-time figures printed")
+    bad = subprocess.run([args.capture, "--at", "nonsense"], env=env, capture_output=True)
+    if bad.returncode == 0:
+        raise Failure("bad arguments were accepted")
+    print(result.stdout)
+
+
+SCENARIOS = {
+    "run-and-escape": scenario_run_and_escape,
+    "quit": scenario_quit,
+    "windowed": scenario_windowed,
+    "missing-music": scenario_missing_music,
+    "capture": scenario_capture,
+    "no-display": scenario_no_display,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("scenario", choices=sorted(SCENARIOS))
+    parser.add_argument("--show", required=True)
+    parser.add_argument("--ostravel", required=True)
+    parser.add_argument("--capture", required=True)
+    parser.add_argument("--music-tool", required=True)
+    args = parser.parse_args()
+    server, display = start_xvfb()
+    try:
+        SCENARIOS[args.scenario](args, display)
+    except Failure as failure:
+        print(f"FAILED: {failure}", file=sys.stderr)
+        return 1
+    finally:
+        server.terminate()
+        server.wait()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
