@@ -84,6 +84,9 @@ const LayoutShape kLayouts[5] = {
     {16, 16, 6, {{0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1}, {1, 0, 0}, {2, 0, 0}}},
 };
 
+constexpr int kFastBits = 11;
+constexpr int kFastEndOfBlock = 16;
+
 // One Huffman table slot: the DHT contents as received and the decoding table built from them.
 // lookup[next 8 bits]: >= 0 is (code length << 8) | symbol; < 0 is -(index of a tree node pair)
 // for codes of 9 to 16 bits. tree entries: < 0 lead to the next pair, >= 0 are symbols.
@@ -95,10 +98,11 @@ struct HuffmanSlot {
     int32_t lookup[256];
     uint8_t lengthOf[256];
     int32_t tree[4096];  // 255 symbols x 8 levels of pairs fit, with room to spare
-    // A shortcut derived from lookup (so it decodes exactly as lookup does): for the next 9
-    // bits, an AC code and its magnitude bits that fit in them resolved at once, as
-    // (value << 16) | (run << 8) | bits used; 0 where the shortcut does not apply.
-    int32_t fastAc[512];
+    // A shortcut derived from lookup and tree (so it decodes exactly as they do): for the next
+    // kFastBits bits, an AC code and its magnitude bits that fit in them resolved at once, as
+    // (value << 16) | (run << 8) | bits used, run kFastEndOfBlock for an end of block; 0 where
+    // the shortcut does not apply.
+    int32_t fastAc[1 << kFastBits];
 };
 
 // A table that decodes every code as symbol 0 of length 0: used for slots that a scan does not
@@ -428,16 +432,37 @@ struct JpegDecoderState {
                 node = -t.tree[branch];
             }
         }
-        for (int i = 0; i < 512; ++i) {
-            t.fastAc[i] = 0;
-            const int32_t entry = t.lookup[i >> 1];
-            if (entry < 0) continue;
-            const int length = entry >> 8, run = (entry >> 4) & 15, size = entry & 15;
-            if (size == 0 || length == 0 || length + size > 9) continue;
-            const int magnitude = (i >> (9 - length - size)) & ((1 << size) - 1);
-            const int value = extend(magnitude, size);
-            t.fastAc[i] = int32_t(uint32_t(value) << 16) | (run << 8) | (length + size);
+        for (int i = 0; i < (1 << kFastBits); ++i) t.fastAc[i] = fastEntry(t, i);
+    }
+
+    // What decodeHuffman and get-bits would do on these kFastBits bits, when they suffice.
+    static int32_t fastEntry(const HuffmanSlot& t, int pattern) {
+        const int32_t entry = t.lookup[pattern >> (kFastBits - 8)];
+        int length = 0, symbol = 0;
+        if (entry >= 0) {
+            length = entry >> 8;
+            symbol = entry & 0xFF;
+        } else {
+            int node = -entry;
+            length = 8;
+            for (;;) {
+                if (length == kFastBits) return 0;
+                const int32_t next = t.tree[node + ((pattern >> (kFastBits - 1 - length)) & 1)];
+                ++length;
+                if (next >= 0) {
+                    symbol = next;
+                    break;
+                }
+                node = -next;
+            }
         }
+        const int run = symbol >> 4, size = symbol & 15;
+        if (length == 0) return 0;
+        if (size == 0 && run < 15) return (kFastEndOfBlock << 8) | length;
+        if (length + size > kFastBits) return 0;
+        const int magnitude = size ? (pattern >> (kFastBits - length - size)) & ((1 << size) - 1) : 0;
+        const int value = size ? extend(magnitude, size) : 0;  // a zero run (ZRL) places a 0
+        return int32_t(uint32_t(value) << 16) | (run << 8) | (length + size);
     }
 
     // [SECTION] Marker segments
@@ -691,13 +716,15 @@ struct JpegDecoderState {
         int k = 1;
         while (k < 64) {
             if (bitCount < 32) fillBits();
-            const int32_t fast = ac.fastAc[bits >> 55];
+            const int32_t fast = ac.fastAc[bits >> (64 - kFastBits)];
             if (fast != 0) {
-                // Code and magnitude in one step.
+                // Code and magnitude in one step; a zero run writes a 0 into the cleared block.
                 const int used = fast & 255;
                 bits <<= used;
                 bitCount -= used;
-                k += (fast >> 8) & 255;
+                const int run = (fast >> 8) & 255;
+                if (run == kFastEndOfBlock) break;
+                k += run;
                 if (k > 63) fail(kJpegCorruptData);
                 block[kZigZagToNatural[k]] = int16_t(fast >> 16);
                 ++k;
@@ -784,8 +811,8 @@ struct JpegDecoderState {
         }
         for (int k = spectralStart; k <= spectralEnd; ++k) {
             if (bitCount < 32) fillBits();
-            const int32_t fast = ac.fastAc[bits >> 55];
-            if (fast != 0) {
+            const int32_t fast = ac.fastAc[bits >> (64 - kFastBits)];
+            if (fast != 0 && ((fast >> 8) & 255) < 15) {
                 const int used = fast & 255;
                 bits <<= used;
                 bitCount -= used;
