@@ -71,12 +71,13 @@ void createPbuffer(AppState& app) {
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
 }
 
-void checkGraphicsCard() {
-    const char* renderer = glText(GL_RENDERER);
+}  // namespace
+
+void checkGraphicsCard(const char* renderer, const char* extensions) {
     if (std::strstr(renderer, "5200") || std::strstr(renderer, "6200"))
         showMessage("Slow graphics card present. \n \n The demo will NOT play properly \n Proceed at your own risk.",
                     "  = Lumestra. KVR 2006 = ", MessageIcon::Information);
-    if (!std::strstr(glText(GL_EXTENSIONS), "fragment_program")) {
+    if (!std::strstr(extensions, "fragment_program")) {
         showMessage("Graphics card does not support fragment programs. \n \nCards supported are: \n"
                     "-------------------------- \n NVidia Geforce FX+ \n Radeon 9500+ \n \n The demo will NOT "
                     "play properly \n Proceed at your own risk.",
@@ -84,8 +85,6 @@ void checkGraphicsCard() {
         exitProcess(0);
     }
 }
-
-}  // namespace
 
 void installShellPlatform(WindowSystem* windowSystem, SoundDevice* soundDevice, const ShellOptions& options) {
     platformWindows = windowSystem;
@@ -180,7 +179,7 @@ void StartProduction() {
     ctx.screenCopyMode = 1;
     ctx.swapHook = swapWindowBuffers;
     createPbuffer(app);
-    checkGraphicsCard();
+    checkGraphicsCard(glText(GL_RENDERER), glText(GL_EXTENSIONS));
 
     app.debugLog.clear();
     setLinearFiltering();

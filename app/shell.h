@@ -32,6 +32,9 @@ void KillGLWindow();
 bool InitGL();
 void StartProduction();
 
+// The slow-card warning and the fragment-program check (plain substring searches).
+void checkGraphicsCard(const char* renderer, const char* extensions);
+
 // Applies one window message to the shell's state.
 void handleWindowEvent(const WindowEvent& event);
 // Runs until the quit message; tears the window down and returns the quit code.

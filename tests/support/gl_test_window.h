@@ -21,12 +21,18 @@ public:
     int swaps = 0;
     int releases = 0;
     int destroys = 0;
+    int windowsCreated = 0;
+    bool displayModeWorks = false;
+    bool offscreenWorks = true;
+    WindowFailure createFailure = WindowFailure::None;
 
     bool startUp() override { return true; }
-    bool changeDisplayMode(int, int, int) override { return false; }
+    bool changeDisplayMode(int, int, int) override { return displayModeWorks; }
     void restoreDisplayMode() override {}
     void showCursor(bool) override {}
     WindowFailure createWindow(const WindowRequest&) override {
+        ++windowsCreated;
+        if (createFailure != WindowFailure::None) return createFailure;
         return ensureGLWindow() ? WindowFailure::None : WindowFailure::CreateContext;
     }
     void clientSize(int& width, int& height) override { width = 800, height = 600; }
@@ -41,7 +47,7 @@ public:
         events.pop_front();
         return true;
     }
-    bool createOffscreen(int size) override { return sdlWindowSystem().createOffscreen(size); }
+    bool createOffscreen(int size) override { return offscreenWorks && sdlWindowSystem().createOffscreen(size); }
     bool makeWindowCurrent() override { return sdlWindowSystem().makeWindowCurrent(); }
     bool makeOffscreenCurrent() override { return sdlWindowSystem().makeOffscreenCurrent(); }
     bool releaseContext() override { return ++releases, true; }
