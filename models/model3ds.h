@@ -22,7 +22,7 @@
 //   face list and face materials naming no material are ignored.
 // - The frame count is capped at kMaxFrameCount, and at kMaxFrameSamples divided by the
 //   number of animated objects, so per-frame samples stay bounded.
-// - Splitting vertices along smoothing-group borders stops at 65535 vertices (16-bit indices).
+// - Splitting vertices along smoothing-group borders stops at 65536 vertices (16-bit indices).
 // - A tangent whose texture mapping is degenerate (zero or non-finite ratio) is stored as 0.
 // - Objects without a keyframer node keep no per-frame samples and no pivot.
 #pragma once
