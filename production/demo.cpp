@@ -74,7 +74,7 @@ void Demo::Init(RenderContext& ctx) {
                                               "textures/z4.jpg", "textures/z5.jpg"};
     for (int i = 0; i < 5; ++i) loadTexture(ctx.textures, ctx.swapHook, kCards[i], textureSlotBase + 20 + i);
 
-    setUpProjectivePrograms(ctx.shaders, ctx.textures, "cgeffects/vertex_projection_anisotropic.cpp",
+    setUpProjectivePrograms(ctx, "cgeffects/vertex_projection_anisotropic.cpp",
                             "cgeffects/fragment_projection_anisotropic.cpp", "meshes/head.3ds", meshSlot,
                             depthTextureSlot, 512, projectionProgramSlot);
     setUpBlurProgram(ctx.shaders, "cgeffects/fragment_Blur256.cpp", blurProgramSlot);

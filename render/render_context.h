@@ -7,6 +7,7 @@
 
 #include "assets/texture_bank.h"
 #include "math/vec3.h"
+#include "models/model_builder.h"
 #include "render/shader_bank.h"
 
 namespace ostravel {
@@ -47,6 +48,7 @@ struct RenderContext {
     double pathEndTime = 0.0;
     TextureBank textures;
     ShaderBank shaders;
+    MeshTable meshes;
 };
 
 // The one RenderContext of the process.

@@ -1,16 +1,16 @@
 #include "render/shader_bank.h"
 
-#include "assets/texture_bank.h"
+#include "models/model_builder.h"
 #include "platform/gl.h"
+#include "render/render_context.h"
 
 namespace ostravel {
 
-void setUpProjectivePrograms(ShaderBank& bank, TextureBank& textures, const char* vertexPath, const char* fragmentPath,
+void setUpProjectivePrograms(RenderContext& ctx, const char* vertexPath, const char* fragmentPath,
                              const char* meshPath, int meshSlot, int depthTextureSlot, int depthSize, int slot) {
-    // Step 1, the model of the pass, comes with the 3DS model builder.
-    (void)meshPath;
-    (void)meshSlot;
+    buildModel(ctx.textures, ctx.swapHook, ctx.meshes, meshPath, meshSlot, 1.0f);
 
+    TextureBank& textures = ctx.textures;
     glActiveTexture(GL_TEXTURE0);
     GLuint& depthTexture = textures.names[resolveSlot(textures, depthTextureSlot)];
     glGenTextures(1, &depthTexture);
@@ -27,7 +27,6 @@ void setUpProjectivePrograms(ShaderBank& bank, TextureBank& textures, const char
 
     // The GLSL program pair (steps 6 to 9) is not built yet: the slots stay empty, which every
     // user of the bank already treats as "draw with the fixed-function stages".
-    (void)bank;
     (void)vertexPath;
     (void)fragmentPath;
     (void)slot;

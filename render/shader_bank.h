@@ -10,7 +10,7 @@
 
 namespace ostravel {
 
-struct TextureBank;
+struct RenderContext;
 
 constexpr int kProgramSlots = 1000;
 constexpr int kParameterSlots = 16;
@@ -25,9 +25,10 @@ struct ShaderBank {
     int fragmentProfile = kFragmentProfile;
 };
 
-// The projective pair (vertex program in slot, fragment program in slot + 1), the model of the
-// pass and its depth texture of depthSize x depthSize in depthTextureSlot.
-void setUpProjectivePrograms(ShaderBank& bank, TextureBank& textures, const char* vertexPath, const char* fragmentPath,
+// The model of the pass (into the context's mesh slot), its depth texture of depthSize x
+// depthSize in depthTextureSlot, and the projective pair (vertex program in slot, fragment
+// program in slot + 1) in the context's ShaderBank.
+void setUpProjectivePrograms(RenderContext& ctx, const char* vertexPath, const char* fragmentPath,
                              const char* meshPath, int meshSlot, int depthTextureSlot, int depthSize, int slot);
 void setUpBlurProgram(ShaderBank& bank, const char* fragmentPath, int slot);
 // Back to the fixed-function stages.

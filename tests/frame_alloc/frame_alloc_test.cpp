@@ -66,6 +66,8 @@ TEST(FrameAllocations, RenderAndFrameStepAllocateNothing) {
     ASSERT_NE(app.demo, nullptr);
     EXPECT_TRUE(system.fake.messages.empty()) << system.fake.messages[0].text;
     EXPECT_GT(renderContext().textures.names[10], 0u) << "the glow texture was loaded";
+    EXPECT_GT(renderContext().textures.names[100000], 0u) << "the head model's first texture was loaded";
+    EXPECT_GT(renderContext().textures.names[5], 0u) << "the depth texture exists";
 
     // Warm-up frames may size lazily held buffers once; the frames after them must not.
     for (int i = 0; i < 10; ++i) {
