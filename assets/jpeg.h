@@ -63,7 +63,8 @@ enum JpegError : int {
     kJpegUnsupportedSampling = -226,       // sampling factors outside the accepted subset
     kJpegCorruptData = -227,               // corrupt entropy-coded data; a failed decodeRow returns it
     kJpegBadRestart = -228,                // restart marker missing or out of sequence
-    kJpegInternalLimit = -229,             // > 6144 blocks per MCU row, block outside a store, too many scans
+    kJpegInternalLimit = -229,             // > 6144 blocks per MCU row, block outside a store; our
+                                           // limits on progressive work (1000 scans, 2^27 block visits)
     kJpegBadSpectralSelection = -230,      // progressive scan with invalid spectral selection
     kJpegBadSuccessiveApproximation = -231,  // progressive scan with invalid successive approximation
     kJpegReadFailed = -232,                // the stream's read returned -1

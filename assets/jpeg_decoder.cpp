@@ -60,6 +60,9 @@ constexpr int kRestartSearchLimit = 1536;
 // kJpegInternalLimit. Real encoders write about ten; every scan walks the whole image, so a small
 // file with thousands of empty scans would otherwise keep the decoder busy for minutes.
 constexpr int kMaxProgressiveScans = 1000;
+// For the same reason, the blocks visited by all progressive scans together are limited (about
+// a second of work); a real 8192 x 8192 file visits a tenth of this.
+constexpr int64_t kMaxProgressiveBlockVisits = int64_t(1) << 27;
 
 struct DecodeFailure {
     int code;
@@ -154,6 +157,7 @@ struct JpegDecoderState {
     int approxHigh = 0, approxLow = 0;
     int scanMcusX = 0, scanMcusY = 0;  // MCUs of the current scan (interleaved or one component)
     int scansSeen = 0;
+    int64_t blockVisits = 0;
 
     int16_t* quant[4] = {};
     HuffmanSlot* huffman[8] = {};
@@ -897,6 +901,14 @@ struct JpegDecoderState {
             if (spectralStart == 0 && spectralEnd != 0) fail(kJpegBadSpectralSelection);
             if (spectralStart > 0 && scanCount != 1) fail(kJpegBadSpectralSelection);
             if (approxHigh != 0 && approxHigh != approxLow + 1) fail(kJpegBadSuccessiveApproximation);
+            int blocksPerMcu = 1;
+            if (scanCount > 1) {
+                blocksPerMcu = 0;
+                for (int i = 0; i < scanCount; ++i)
+                    blocksPerMcu += components[scanComponents[i]].h * components[scanComponents[i]].v;
+            }
+            blockVisits += int64_t(scanMcusX) * scanMcusY * blocksPerMcu;
+            if (blockVisits > kMaxProgressiveBlockVisits) fail(kJpegInternalLimit);
             const BlockDecoder kind = spectralStart == 0
                                           ? (approxHigh == 0 ? BlockDecoder::DcFirst : BlockDecoder::DcRefine)
                                           : (approxHigh == 0 ? BlockDecoder::AcFirst : BlockDecoder::AcRefine);

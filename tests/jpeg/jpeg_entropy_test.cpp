@@ -129,6 +129,22 @@ TEST(JpegEntropy, ProgressiveScanChecks) {
               kJpegBadSuccessiveApproximation);
 }
 
+TEST(JpegEntropy, ProgressiveScanCountIsLimited) {
+    // Our limit: 1000 scans pass, a 1001st fails -229 (every scan walks the whole picture).
+    auto withScans = [](int scans) {
+        StreamBuilder b = greyStart(8, 8, 0xC2);
+        BitWriter w;
+        putDc(w, 4);
+        b.sos({{1, 0}}, 0, 0, 0x01).data(w.finish());
+        for (int i = 1; i < scans; ++i) b.sos({{1, 0}}, 0, 0, 0x10).data({0x7F});  // DC refine, bit 0
+        return decodeBytes(b.eoi().bytes);
+    };
+    const DecodeResult enough = withScans(1000);
+    EXPECT_EQ(enough.errorCode, 0);
+    EXPECT_EQ(enough.picture.pixels[0], 128 + (8 * 4 >> 5));
+    EXPECT_EQ(withScans(1001).errorCode, kJpegInternalLimit);
+}
+
 TEST(JpegEntropy, ProgressiveDcOnlyGivesFlatBlocks) {
     BitWriter w;
     const int dc[4] = {8, 16, -8, 40};
