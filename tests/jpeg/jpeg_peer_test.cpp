@@ -2,10 +2,13 @@
 // by us and by djpeg. djpeg -dct float -nosmooth replicates chroma as we do and transforms in
 // floating point; djpeg -dct fast uses the same pre-scaled AAN arrangement as ours.
 //
-// Bounds (measured, see the report in the commit): against the float transform at least 40 dB
-// per picture up to quality 90; at quality 95 and above the pre-scaled table's 2 fraction bits
-// cost precision (libjpeg-turbo's own fast transform loses the same: 33.7 dB at quality 100),
-// so there the bound is the one against djpeg -dct fast: every sample within 4, at least 48 dB.
+// Bounds, from measurements on this corpus: against the float transform we measured 44.7 to
+// 51.5 dB per picture (largest difference 7) up to quality 90 and 41.5 to 42 dB (largest 13) at
+// quality 95; the tests ask for 40 dB with a largest difference of 8 and 16. At quality 100 the
+// pre-scaled table's 2 fraction bits lose the high frequencies (28.4 dB), exactly as
+// libjpeg-turbo's own fast transform does (28.4 dB against its float transform), so there only
+// the bound against djpeg -dct fast holds, as for every file: we measured 53 to 99 dB with a
+// largest difference of 3; the tests ask for 48 dB and 4.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,8 +99,8 @@ TEST(JpegPeer, MatchesDjpegOnTheCjpegCorpus) {
             const Similarity toExact = compare(ours.picture, peerExact);
             const Similarity toFast = compare(ours.picture, peerFast);
             const bool large = c.width * c.height >= 64 * 64;
-            if (qualityOf(options) <= 90) {
-                EXPECT_LE(toExact.maxDifference, 12);
+            if (qualityOf(options) <= 95) {
+                EXPECT_LE(toExact.maxDifference, qualityOf(options) <= 90 ? 8 : 16);
                 if (large) {
                     EXPECT_GE(toExact.psnr, 40.0);
                     worstPsnr = std::min(worstPsnr, toExact.psnr);
