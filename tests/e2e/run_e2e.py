@@ -131,6 +131,11 @@ def scenario_run_and_escape(args, display):
     time.sleep(3.0)
     if process.poll() is not None:
         raise Failure(f"the show ended by itself (status {process.returncode})")
+    # Two middle clicks write the debug camera lines; Escape fades out and puts them on the clipboard.
+    for _ in range(2):
+        xdo(display, "mousemove", "--window", show, "400", "300")
+        xdo(display, "click", "2")
+        time.sleep(0.3)
     pressed = time.time()
     xdo(display, "windowfocus", "--sync", show)
     xdo(display, "keydown", "Escape")
@@ -140,7 +145,13 @@ def scenario_run_and_escape(args, display):
         raise Failure(f"exit status {status} after Escape: {process.stderr.read().decode()}")
     if SHOW_WINDOW in windows(display):
         raise Failure("the window outlived the program")
+    pasted = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env={**os.environ, "DISPLAY": display},
+                            capture_output=True, text=True, timeout=10).stdout
+    lines = re.findall(r"Cam :[-0-9.e+]+,[-0-9.e+]+,[-0-9.e+]+  \nPnt :0\.,0\.,0\.  \n \n", pasted)
+    if len(lines) != 2 or "".join(lines) != pasted:
+        raise Failure(f"the clipboard does not hold the two camera entries after the program ended: {pasted!r}")
     print(f"Escape ended the show with status 0 after {took:.2f} s (fade of 1.25 s of show time)")
+    print(f"the clipboard holds, after the exit: {pasted!r}")
 
 
 def scenario_quit(args, display):
