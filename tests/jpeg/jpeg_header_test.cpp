@@ -1,6 +1,11 @@
 // Marker parsing, frame and table segments, calling order and the failed state, on hand-built
 // streams (each test builds exactly the bytes it needs).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "tests/jpeg/jpeg_test_support.h"
 
@@ -300,4 +305,33 @@ TEST(JpegHeaders, OnePixelColourRow) {
     EXPECT_EQ(row[2], 138);
     EXPECT_EQ(row[3], 0);
     EXPECT_EQ(jpeg.decodeRow(row, length), 1);
+}
+
+TEST(JpegHeaders, FailedAllocationIsMinus233) {
+    // An 8192 x 8192 progressive 4:4:4 picture keeps 3 x 136 MB of coefficients; in a child
+    // process whose address space has room for only 200 MB more, the second store cannot be had.
+    StreamBuilder b;
+    b.soi().dqt(0, 1).sof(0xC2, 8192, 8192, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}});
+    const std::vector<uint8_t> bytes = simpleTables(b).eoi().bytes;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(200) << 20);
+        const rlimit r{limit, limit};
+        setrlimit(RLIMIT_AS, &r);
+        JpegMemoryStream stream(bytes.data(), bytes.size());
+        JpegDecoder jpeg(stream);
+        const int start = jpeg.startDecoding();
+        _exit(start == -1 && jpeg.errorCode() == kJpegOutOfMemory && stream.releaseCount == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // Without the limit the same header decodes (to a flat picture) until its synthesised end.
+    JpegMemoryStream stream(bytes.data(), bytes.size());
+    JpegDecoder jpeg(stream);
+    EXPECT_EQ(jpeg.errorCode(), 0);
 }
