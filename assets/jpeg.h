@@ -21,7 +21,8 @@
 //
 // Errors: the first error is kept in errorCode() and the decoder enters its failed state for
 // good (its memory is released, startDecoding and decodeRow return -1). A truncated file is not
-// an error: the missing data decode as an end of image and every row is still delivered.
+// an error: the missing data decode as an end of image and every row is still delivered (unless
+// the file has restart intervals: the first restart marker the cut removed fails with -228).
 //
 // Resources: every block the decoder needs is taken from its own table of 100 zero-filled,
 // aligned allocations, released together. Sequential images keep one MCU row in memory;
