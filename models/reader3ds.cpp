@@ -157,9 +157,12 @@ private:
     // shorter than its header, or runs past the parent.
     bool readChild(const Chunk& parent, Chunk& child) {
         if (r_.cursor >= parent.end) return false;
+        if (!fits(kHeaderSize)) {
+            fail();
+            return false;
+        }
         child = readChunkHeader();
-        if (r_.error || child.declaredEnd < child.start || child.declaredEnd > parent.declaredEnd) return false;
-        return true;
+        return child.declaredEnd >= child.start && child.declaredEnd <= parent.declaredEnd;
     }
     bool findChunk(uint16_t id, const Chunk& parent, Chunk& found) {
         Chunk c;
