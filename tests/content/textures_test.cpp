@@ -7,11 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <cstdio>
 #include <set>
 #include <vector>
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
+
+namespace ostravel::textureplan {
+// Names the parameter in test listings (instead of its bytes).
+void PrintTo(const TextureFile& file, std::ostream* os) { *os << file.name; }
+}  // namespace ostravel::textureplan
 
 namespace {
 

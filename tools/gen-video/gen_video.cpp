@@ -617,11 +617,13 @@ int main(int argc, char** argv) {
     const std::string path = dir + "/try1.avi";
     // OpenCV's own AVI writer: plain MJPEG chunks with an index, no time stamps or library tags.
     cv::VideoWriter writer(path, cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), kFps,
-                           cv::Size(kWidth, kHeight), {cv::VIDEOWRITER_PROP_QUALITY, 88});
+                           cv::Size(kWidth, kHeight));
     if (!writer.isOpened()) {
         std::fprintf(stderr, "gen-video: cannot open %s for writing\n", path.c_str());
         return 1;
     }
+    // JPEG quality of the frames: enough for clean edges, small enough to keep the file light.
+    writer.set(cv::VIDEOWRITER_PROP_QUALITY, 75);
     cv::setNumThreads(1);  // the build runs two generators side by side on two cores
     cv::Mat img(kHeight, kWidth, CV_8UC3);
     for (int f = 0; f < frames; ++f) {
