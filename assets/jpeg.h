@@ -155,9 +155,11 @@ public:
     // not started; kJpegCorruptData (-227): this call failed, errorCode() holds the reason.
     int decodeRow(const uint8_t*& row, int& length);
 
-    // Selects the portable transform instead of SSE2 (both give identical samples); for tests
-    // and benchmarks.
-    void usePortableTransform(bool portable);
+    // Decodes by the plain reference paths instead of the fast ones: byte-wise bit refill
+    // instead of several bytes at once, Huffman decoding without the AC shortcut table, and the
+    // portable transform instead of SSE2. Both give identical rows; for tests, fuzzing and
+    // benchmarks.
+    void useReferencePaths(bool reference);
 
 private:
     std::unique_ptr<JpegDecoderState> state_;

@@ -144,7 +144,7 @@ struct JpegDecoderState {
     int errorCode = 0;
     bool ready = false;
     bool progressive = false;
-    bool portableTransform = false;
+    bool referencePaths = false;  // byte-wise refill, no AC shortcut, portable transform
 
     int width = 0, height = 0, componentCount = 0;
     Component components[4];
@@ -303,7 +303,7 @@ struct JpegDecoderState {
     // any other byte is a marker: both bytes go back into the input and FF is delivered, so the
     // reader sees 1-bits until the restart logic or the marker loop consumes the marker.
     void fillBits() {
-        if (inputLeft >= 8) {
+        if (inputLeft >= 8 && !referencePaths) {
             // Fast path: the bytes that fit, taken at once when none of them is FF.
             const int count = (63 - bitCount) >> 3;
             uint64_t word;
@@ -721,7 +721,7 @@ struct JpegDecoderState {
         while (k < 64) {
             if (bitCount < 32) fillBits();
             const int32_t fast = ac.fastAc[bits >> (64 - kFastBits)];
-            if (fast != 0) {
+            if (fast != 0 && !referencePaths) {
                 // Code and magnitude in one step; a zero run writes a 0 into the cleared block.
                 const int used = fast & 255;
                 bits <<= used;
@@ -816,7 +816,7 @@ struct JpegDecoderState {
         for (int k = spectralStart; k <= spectralEnd; ++k) {
             if (bitCount < 32) fillBits();
             const int32_t fast = ac.fastAc[bits >> (64 - kFastBits)];
-            if (fast != 0 && ((fast >> 8) & 255) < 15) {
+            if (fast != 0 && ((fast >> 8) & 255) < 15 && !referencePaths) {
                 const int used = fast & 255;
                 bits <<= used;
                 bitCount -= used;
@@ -958,7 +958,7 @@ struct JpegDecoderState {
 
     void transformMcuRow() {
         const LayoutShape& sh = *shape;
-        auto transform = portableTransform ? inverseDctPortable : inverseDctSse2;
+        auto transform = referencePaths ? inverseDctPortable : inverseDctSse2;
         for (int i = 0; i < blocksPerMcuRow; ++i) {
             const Component& c = components[sh.blocks[i % sh.blockCount].component];
             const int16_t* q = c.quantIndex <= 3 && quant[c.quantIndex] ? quant[c.quantIndex] : kEmptyQuant;
@@ -1180,7 +1180,7 @@ int JpegDecoder::componentCount() const { return state_->componentCount; }
 bool JpegDecoder::progressive() const { return state_->progressive; }
 PixelLayout JpegDecoder::layout() const { return state_->layout; }
 int JpegDecoder::bytesPerPixel() const { return state_->bytesPerPixel; }
-void JpegDecoder::usePortableTransform(bool portable) { state_->portableTransform = portable; }
+void JpegDecoder::useReferencePaths(bool reference) { state_->referencePaths = reference; }
 
 int JpegDecoder::startDecoding() {
     JpegDecoderState& s = *state_;

@@ -104,12 +104,12 @@ struct TurboApi {
 TurboApi gTurboSimd, gTurboPlain;
 std::vector<uint8_t> gOutput(size_t(kSize) * kSize * 4);
 
-void decodeOurs(benchmark::State& state, const TestFile& f, bool portable) {
+void decodeOurs(benchmark::State& state, const TestFile& f, bool reference) {
     uint64_t sum = 0;
     for (auto _ : state) {
         ostravel::JpegMemoryStream stream(f.bytes.data(), f.bytes.size());
         ostravel::JpegDecoder jpeg(stream);
-        jpeg.usePortableTransform(portable);
+        jpeg.useReferencePaths(reference);
         if (jpeg.errorCode() != 0 || jpeg.startDecoding() != 0) {
             state.SkipWithError("decode failed");
             return;
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     for (const TestFile& f : gFiles) {
         const std::string n = f.name;
         benchmark::RegisterBenchmark(("ours/" + n).c_str(), [&f](benchmark::State& s) { decodeOurs(s, f, false); });
-        benchmark::RegisterBenchmark(("ours_portable/" + n).c_str(),
+        benchmark::RegisterBenchmark(("ours_reference/" + n).c_str(),
                                      [&f](benchmark::State& s) { decodeOurs(s, f, true); });
         if (plain)
             benchmark::RegisterBenchmark(("turbo_nosimd/" + n).c_str(),
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-16s %8s %8s %8s %8s %8s | %10s %10s %10s\n", "file (MP/s)", "ours", "portable", "tj-plain",
+    std::printf("\n%-16s %8s %8s %8s %8s %8s | %10s %10s %10s\n", "file (MP/s)", "ours", "ref", "tj-plain",
                 "tj-simd", "stb", "/tj-plain", "/tj-simd", "/stb");
     for (const TestFile& f : gFiles) {
         const std::string n = f.name;
@@ -232,7 +232,7 @@ int main(int argc, char** argv) {
         };
         const double ours = r("ours");
         auto ratio = [&](double peer) { return peer > 0 ? ours / peer : 0.0; };
-        std::printf("%-16s %8.1f %8.1f %8.1f %8.1f %8.1f | %10.2f %10.2f %10.2f\n", f.name, ours, r("ours_portable"),
+        std::printf("%-16s %8.1f %8.1f %8.1f %8.1f %8.1f | %10.2f %10.2f %10.2f\n", f.name, ours, r("ours_reference"),
                     r("turbo_nosimd"), r("turbo_simd"), r("stb"), ratio(r("turbo_nosimd")), ratio(r("turbo_simd")),
                     ratio(r("stb")));
     }

@@ -94,8 +94,8 @@ TEST(JpegEntropy, EndOfBlockClearsWhatThePreviousBlockLeft) {
     putAc(w, 0, 0);
     StreamBuilder b = greyStart(8, 16);
     b.sos({{1, 0}}).data(w.finish()).eoi();
-    for (bool portable : {false, true}) {
-        const DecodeResult r = decodeBytes(b.bytes, portable);
+    for (bool reference : {false, true}) {
+        const DecodeResult r = decodeBytes(b.bytes, reference);
         ASSERT_EQ(r.errorCode, 0);
         bool busy = false;
         for (int i = 1; i < 64; ++i) busy |= r.picture.pixels[size_t(i)] != r.picture.pixels[0];

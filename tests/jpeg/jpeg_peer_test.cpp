@@ -110,9 +110,9 @@ TEST(JpegPeer, MatchesDjpegOnTheCjpegCorpus) {
             if (large) {
                 EXPECT_GE(toFast.psnr, 48.0);
             }
-            // Identical rows from the portable transform and from a source read in small pieces.
-            const DecodeResult portable = decodeBytes(bytes, true, 5);
-            EXPECT_EQ(portable.picture.pixels, ours.picture.pixels);
+            // Identical rows from the reference paths and from a source read in small pieces.
+            const DecodeResult reference = decodeBytes(bytes, true, 5);
+            EXPECT_EQ(reference.picture.pixels, ours.picture.pixels);
             ++checked;
         }
     }

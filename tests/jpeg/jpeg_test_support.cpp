@@ -12,11 +12,11 @@
 
 namespace ostravel::testing {
 
-DecodeResult decodeBytes(const std::vector<uint8_t>& bytes, bool portable, int chunkLimit) {
+DecodeResult decodeBytes(const std::vector<uint8_t>& bytes, bool reference, int chunkLimit) {
     DecodeResult result;
     JpegMemoryStream stream(bytes.data(), bytes.size(), chunkLimit);
     JpegDecoder jpeg(stream);
-    jpeg.usePortableTransform(portable);
+    jpeg.useReferencePaths(reference);
     result.headerCode = jpeg.errorCode();
     result.errorCode = jpeg.errorCode();
     if (result.headerCode != 0) return result;

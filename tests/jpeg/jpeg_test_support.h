@@ -27,7 +27,7 @@ struct DecodeResult {
     Picture picture;
 };
 
-DecodeResult decodeBytes(const std::vector<uint8_t>& bytes, bool portable = false, int chunkLimit = 0);
+DecodeResult decodeBytes(const std::vector<uint8_t>& bytes, bool reference = false, int chunkLimit = 0);
 std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // PPM (P6) or PGM (P5) with maxval 255.

@@ -1,10 +1,10 @@
 // jpeg-decode: decodes a JPEG with the show's own decoder and writes the picture as PPM (colour)
 // or PGM (grey). Prints the size, the pixel layout and the error code; exits 0 only on success.
 //
-//   jpeg-decode [--portable] input.jpg [output.ppm|output.pgm]
+//   jpeg-decode [--reference] input.jpg [output.ppm|output.pgm]
 //
-// --portable selects the portable inverse DCT instead of SSE2 (same samples). Without an output
-// path the picture is decoded and checked but not written.
+// --reference decodes by the plain reference paths (same rows: see JpegDecoder::useReferencePaths).
+// Without an output path the picture is decoded and checked but not written.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,13 +36,13 @@ int report(const JpegDecoder& jpeg, const char* stage, int rows) {
 
 int main(int argc, char** argv) {
     int arg = 1;
-    bool portable = false;
-    if (arg < argc && std::strcmp(argv[arg], "--portable") == 0) {
-        portable = true;
+    bool reference = false;
+    if (arg < argc && std::strcmp(argv[arg], "--reference") == 0) {
+        reference = true;
         ++arg;
     }
     if (arg >= argc) {
-        std::fprintf(stderr, "usage: jpeg-decode [--portable] input.jpg [output.ppm|output.pgm]\n");
+        std::fprintf(stderr, "usage: jpeg-decode [--reference] input.jpg [output.ppm|output.pgm]\n");
         return 2;
     }
     const char* input = argv[arg];
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     JpegDecoder jpeg(file);
-    jpeg.usePortableTransform(portable);
+    jpeg.useReferencePaths(reference);
     if (jpeg.errorCode() != 0) return report(jpeg, "header", 0);
     if (jpeg.startDecoding() != 0) return report(jpeg, "start", 0);
     const int channels = jpeg.bytesPerPixel() == 1 ? 1 : 3;

@@ -1,8 +1,9 @@
 // Fuzz target over the JPEG decoder, reading from memory.
 //
-// Each input is decoded twice, once with the SSE2 transform from a stream that hands over
-// everything at once and once with the portable transform from a stream that hands over 7
-// bytes per read; both runs must agree on every code and every row, or the target aborts.
+// Each input is decoded twice, once by the fast paths from a stream that hands over everything
+// at once and once by the reference paths (byte-wise bit refill, no AC shortcut, portable
+// transform) from a stream that hands over 7 bytes per read; both runs must agree on every code
+// and every row, or the target aborts.
 // Pictures above 256 kilopixels are only parsed up to the frame header, to keep each input well
 // under a second under the sanitizers.
 #include <cstdint>
@@ -21,12 +22,12 @@ struct Outcome {
     std::vector<uint8_t> pixels;
 };
 
-Outcome decode(const uint8_t* data, size_t size, bool portable, int chunkLimit) {
+Outcome decode(const uint8_t* data, size_t size, bool reference, int chunkLimit) {
     using namespace ostravel;
     Outcome outcome;
     JpegMemoryStream stream(data, size, chunkLimit);
     JpegDecoder jpeg(stream);
-    jpeg.usePortableTransform(portable);
+    jpeg.useReferencePaths(reference);
     outcome.headerCode = jpeg.errorCode();
     if (outcome.headerCode != 0) return outcome;
     if (long(jpeg.width()) * long(jpeg.height()) > (1L << 18)) return outcome;
@@ -47,10 +48,10 @@ Outcome decode(const uint8_t* data, size_t size, bool portable, int chunkLimit) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const Outcome simd = decode(data, size, false, 0);
-    const Outcome portable = decode(data, size, true, 7);
-    if (simd.headerCode != portable.headerCode || simd.startResult != portable.startResult ||
-        simd.rowResults != portable.rowResults || simd.pixels != portable.pixels)
+    const Outcome fast = decode(data, size, false, 0);
+    const Outcome reference = decode(data, size, true, 7);
+    if (fast.headerCode != reference.headerCode || fast.startResult != reference.startResult ||
+        fast.rowResults != reference.rowResults || fast.pixels != reference.pixels)
         std::abort();
     return 0;
 }
