@@ -398,6 +398,7 @@ void arrange(Buses& b) {
             // Filters open through each section's course.
             const double bright = s.bright * (0.75 + 0.25 * inSection / std::max(1, s.toBar - s.fromBar - 1));
             if (s.pad > 0) pad(b, barTime(bar), kBar, chord.pad, s.pad, bright);
+            if (s.snare >= 0.8f && inSection > 0 && inSection % 8 == 0) crash(b, barTime(bar), 0.2, noise);
             if (s.bells > 0 && (bar % 2 == 0)) {
                 bell(b, stepTime(bar, 0), chord.pad[3] + 12, 0.22 * s.bells, -0.4);
                 bell(b, stepTime(bar, 6), chord.pad[2] + 12, 0.16 * s.bells, 0.4);
@@ -412,10 +413,13 @@ void arrange(Buses& b) {
                 }
                 if (s.snare > 0 && (step == 4 || step == 12)) snare(b, t, 0.55 * s.snare, noise);
                 // Snare roll in the last bar before a big section.
-                if (barsLeft == 1 && (s.toBar == 25 || s.toBar == 49 || s.toBar == 80) && step >= 8) {
+                const bool roll = barsLeft == 1 && (s.toBar == 25 || s.toBar == 49 || s.toBar == 80);
+                if (roll && step >= 8) {
                     snare(b, t, 0.15 + 0.04 * (step - 8), noise);
                     if (step % 2 == 1) snare(b, t + kStep / 2, 0.12 + 0.03 * (step - 8), noise);
                 }
+                // A short fill closes every eight-bar phrase of the full sections.
+                if (!roll && s.snare >= 0.8f && inSection % 8 == 7 && step >= 13) snare(b, t, 0.2 + 0.08 * (step - 13), noise);
                 if (s.hats > 0) {
                     const bool open = step % 4 == 2 && s.hats >= 0.9f;
                     hat(b, t, 0.2 * s.hats * kHatAccent[step], open ? 9 : 45, step % 2 ? 0.3 : -0.2, noise);
@@ -432,10 +436,11 @@ void arrange(Buses& b) {
                 }
             }
             if (s.lead > 0) {
-                // Theme A then B over each 8 bars; the finale plays them an octave up on its second half.
+                // Theme A then B over each 8 bars; at the peaks (greetings, mosaic) a quieter voice
+                // doubles it an octave up.
                 const int phraseBar = (bar - s.fromBar) % 8;
                 const bool second = phraseBar >= 4;
-                const int octave = (s.fromBar == 80 && inSection >= 6) ? 12 : 0;
+                const bool doubled = s.bright >= 0.9f;
                 const int sparse = s.breakdownChords ? 2 : 1;  // breakdown: only every other note
                 const Note* first = second ? std::begin(kThemeB) : std::begin(kThemeA);
                 const Note* last = second ? std::end(kThemeB) : std::end(kThemeA);
@@ -443,8 +448,9 @@ void arrange(Buses& b) {
                 for (const Note* note = first; note != last; ++note) {
                     const Note& n = *note;
                     if (n.bar != phraseBar % 4 || (index++ % sparse) != 0) continue;
-                    const double pitch = n.note + octave;
+                    const double pitch = n.note;
                     lead(b, stepTime(bar, n.step), n.length * kStep * 0.92, pitch, lastLead, 0.2 * s.lead, bright);
+                    if (doubled) lead(b, stepTime(bar, n.step), n.length * kStep * 0.92, pitch + 12.05, lastLead + 12.05, 0.06 * s.lead, bright);
                     lastLead = pitch;
                 }
             }
