@@ -21,58 +21,101 @@ Float3 unit(Vec3 v) {
     return toFloat3(v);
 }
 
+// Segments are written in key order, so where keys out of frame order make segments overlap,
+// the later segment wins. Filling the segments backwards and writing each frame only once
+// (skipping written frames through next-unwritten links) gives the same samples in
+// O(keys + frames), whatever the order of the keys.
+class FrameFill {
+public:
+    explicit FrameFill(int frames) : next_(static_cast<size_t>(frames) + 1) {
+        for (size_t j = 0; j < next_.size(); ++j) next_[j] = static_cast<int32_t>(j);
+    }
+    // Calls write(j) for every unwritten frame j in [a, b) clipped to [0, frames).
+    template <typename Write>
+    void fill(int64_t a, int64_t b, Write write) {
+        const int64_t frames = static_cast<int64_t>(next_.size()) - 1;
+        const int64_t hi = std::min(b, frames);
+        for (int64_t j = unwritten(std::clamp<int64_t>(a, 0, frames)); j < hi; j = unwritten(j)) {
+            write(j);
+            next_[static_cast<size_t>(j)] = static_cast<int32_t>(j + 1);
+        }
+    }
+
+private:
+    int64_t unwritten(int64_t j) {
+        int64_t root = j;
+        while (next_[static_cast<size_t>(root)] != root) root = next_[static_cast<size_t>(root)];
+        while (next_[static_cast<size_t>(j)] != root) {
+            const int64_t after = next_[static_cast<size_t>(j)];
+            next_[static_cast<size_t>(j)] = static_cast<int32_t>(root);
+            j = after;
+        }
+        return root;
+    }
+
+    std::vector<int32_t> next_;
+};
+
 void sampleRotations(KeyframeNode& node, int frames) {
     node.rotations.assign(static_cast<size_t>(frames), RotationSample{});
     const std::vector<RotationKey>& keys = node.rotationKeys;
+    if (keys.empty()) return;
+    node.firstRotationKey = RotationSample{keys[0].x, keys[0].y, keys[0].z, keys[0].angle};
+    struct Segment {
+        int64_t a, b;
+        RotationSample start, end;
+        long double startAngle, endAngle;
+    };
+    std::vector<Segment> segments;
+    segments.reserve(keys.size());
     long double sum = 0.0L;  // the running angle, kept in extended precision
     for (size_t k = 0; k < keys.size(); ++k) {
-        RotationSample start;
-        long double startAngle = 0.0L;
-        if (k == 0) {
-            node.firstRotationKey = RotationSample{keys[0].x, keys[0].y, keys[0].z, keys[0].angle};
-        } else {
-            start = RotationSample{keys[k].x, keys[k].y, keys[k].z, 0.0f};
-            startAngle = sum;
+        Segment g{keys[k].frame, frames, RotationSample{}, RotationSample{}, 0.0L, 0.0L};
+        if (k > 0) {
+            g.start = RotationSample{keys[k].x, keys[k].y, keys[k].z, 0.0f};
+            g.startAngle = sum;
         }
-        RotationSample end = start;
-        long double endAngle = startAngle;
-        int64_t b = frames;
+        g.end = g.start;
+        g.endAngle = g.startAngle;
         if (k + 1 < keys.size()) {
-            end = RotationSample{keys[k + 1].x, keys[k + 1].y, keys[k + 1].z, 0.0f};
-            endAngle = sum + keys[k + 1].angle;
-            sum = endAngle;
-            b = keys[k + 1].frame;
+            g.end = RotationSample{keys[k + 1].x, keys[k + 1].y, keys[k + 1].z, 0.0f};
+            g.endAngle = sum + keys[k + 1].angle;
+            sum = g.endAngle;
+            g.b = keys[k + 1].frame;
         }
-        b = std::min<int64_t>(b, frames);
-        const int64_t a = keys[k].frame;
-        for (int64_t j = std::max<int64_t>(a, 0); j < b; ++j) {
-            const double t = double(j - a) / double(b - a);
-            RotationSample& s = node.rotations[static_cast<size_t>(j)];
-            s.x = static_cast<float>(start.x + (double(end.x) - start.x) * t);
-            s.y = static_cast<float>(start.y + (double(end.y) - start.y) * t);
-            s.z = static_cast<float>(start.z + (double(end.z) - start.z) * t);
-            s.angle = static_cast<float>(startAngle + (endAngle - startAngle) * t);
-        }
+        g.b = std::min<int64_t>(g.b, frames);
+        segments.push_back(g);
     }
+    FrameFill fill(frames);
+    for (auto g = segments.rbegin(); g != segments.rend(); ++g)
+        fill.fill(g->a, g->b, [&node, &g](int64_t j) {
+            const double t = double(j - g->a) / double(g->b - g->a);
+            RotationSample& s = node.rotations[static_cast<size_t>(j)];
+            s.x = static_cast<float>(g->start.x + (double(g->end.x) - g->start.x) * t);
+            s.y = static_cast<float>(g->start.y + (double(g->end.y) - g->start.y) * t);
+            s.z = static_cast<float>(g->start.z + (double(g->end.z) - g->start.z) * t);
+            s.angle = static_cast<float>(g->startAngle + (g->endAngle - g->startAngle) * t);
+        });
 }
 
 void samplePositions(KeyframeNode& node, int frames) {
     const std::vector<PositionKey>& keys = node.positionKeys;
     const Float3 first = keys.empty() ? Float3{} : Float3{keys[0].x, keys[0].y, keys[0].z};
     node.positions.assign(static_cast<size_t>(frames), first);
-    // Pairs (k - 1, k), then the last key with itself up to the frame count.
-    for (size_t k = 1; k <= keys.size(); ++k) {
+    // Pairs (k - 1, k), then the last key with itself up to the frame count; backwards, as above.
+    FrameFill fill(frames);
+    for (size_t k = keys.size(); k >= 1; --k) {
         const PositionKey& from = keys[k - 1];
         const PositionKey& to = k < keys.size() ? keys[k] : keys[k - 1];
         const int64_t a = from.frame;
         const int64_t b = std::min<int64_t>(k < keys.size() ? int64_t(to.frame) : int64_t(frames), frames);
-        for (int64_t j = std::max<int64_t>(a, 0); j < b; ++j) {
+        fill.fill(a, b, [&node, &from, &to, a, b](int64_t j) {
             const double t = double(j - a) / double(b - a);
             Float3& p = node.positions[static_cast<size_t>(j)];
             p.x = static_cast<float>(from.x + (double(to.x) - from.x) * t);
             p.y = static_cast<float>(from.y + (double(to.y) - from.y) * t);
             p.z = static_cast<float>(from.z + (double(to.z) - from.z) * t);
-        }
+        });
     }
     node.positionKeys = std::vector<PositionKey>();
     node.rotationKeys = std::vector<RotationKey>();

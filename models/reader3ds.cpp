@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace ostravel {
 
@@ -204,6 +206,9 @@ private:
     Reader3ds& r_;
     const uint8_t* data_;
     int size_;
+    // Look-ups by name, filled once their lists are complete; the first of equal names wins.
+    std::unordered_map<std::string, int> materialIndex_;
+    std::unordered_set<std::string> meshNames_;
 };
 
 // A colour chunk's data at the cursor, by the chunk's own id.
@@ -320,13 +325,9 @@ void Walk::readFaces(const Chunk& c, MeshObject& mesh) {
     while (readChild(c, sub)) {
         if (sub.id == kFaceMaterial) {
             const std::string name = readText(20);
-            int index = -1;
-            for (const ModelMaterial& m : r_.materials)
-                if (m.name == name) {
-                    index = m.index;
-                    break;
-                }
-            if (index >= 0) {
+            const auto found = materialIndex_.find(name);
+            if (found != materialIndex_.end()) {
+                const int index = found->second;
                 mesh.materialsUsed.push_back(index);
                 const uint32_t n = clampCount(readWord(), sub, 2);
                 for (uint32_t i = 0; i < n; ++i) {
@@ -456,9 +457,7 @@ void Walk::readNode(const Chunk& node) {
     Chunk header;
     if (!findChunk(kNodeHeader, node, header)) return;
     const std::string name = readText(19);
-    const bool known = std::any_of(r_.meshObjects.begin(), r_.meshObjects.end(),
-                                   [&name](const MeshObject& m) { return m.name == name; });
-    if (!known) return;
+    if (!meshNames_.count(name)) return;
     seekTo(node.start);
     Chunk c;
     while (readChild(node, c)) {
@@ -527,6 +526,7 @@ bool Walk::parse() {
         seekTo(c.end);
     }
 
+    for (const ModelMaterial& m : r_.materials) materialIndex_.emplace(m.name, m.index);
     seekTo(editor.start);
     while (findChunk(kNamedObject, editor, c)) {
         const std::string name = readText(99);
@@ -540,6 +540,7 @@ bool Walk::parse() {
         seekTo(c.end);
     }
 
+    for (const MeshObject& m : r_.meshObjects) meshNames_.insert(m.name);
     seekTo(main.start);
     Chunk keyframer;
     if (findChunk(kKeyframer, main, keyframer)) {

@@ -81,6 +81,19 @@ TEST(ModelPostProcessFrames, PositionSegmentsAndKeysBeyondTheFrameCount) {
     EXPECT_FLOAT_EQ(p[9].y, 13.333333f);
 }
 
+TEST(ModelPostProcessFrames, KeysOutOfOrderLetTheLaterSegmentWin) {
+    // Pairs (0, 1) cover frames 0..9, (1, 2) nothing (10 -> 5), and the last key from frame 5
+    // on overwrites the rest.
+    Reader3ds r;
+    ASSERT_TRUE(testing3ds::loadFile(r, animated({{0, 0, 0, 0}, {10, 10, 0, 0}, {5, 0, 7, 0}}, {}, 20)));
+    const auto& p = r.nodes.at(0).positions;
+    ASSERT_EQ(p.size(), 20u);
+    EXPECT_FLOAT_EQ(p[4].x, 4.0f);
+    EXPECT_EQ(p[5].x, 0.0f);
+    EXPECT_EQ(p[9].y, 7.0f);
+    EXPECT_EQ(p[19].y, 7.0f);
+}
+
 TEST(ModelPostProcessFrames, FewerNodesThanObjects) {
     File3ds f = animated({{0, 1, 1, 1}}, {}, 5);
     Mesh3ds second = testing3ds::triangleMesh("Second");
