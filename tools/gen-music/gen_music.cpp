@@ -230,7 +230,7 @@ void bass(Buses& b, double t0, double length, double note, double level, double 
         const double x = 0.5 * (s1.next(hz * 1.004) + s2.next(hz * 0.996));
         f.run(x, 120 + brightness * 2200 * std::exp(-t * 9) + brightness * 300, 0.55);
         sub += hz / kRate;
-        const double v = (0.75 * f.low + 0.6 * std::sin(kTwoPi * sub)) * env * level;
+        const double v = (0.8 * f.low + 0.45 * std::sin(kTwoPi * sub)) * env * level;
         put(b.ducked, start + i, v, 0);
     }
 }
@@ -251,7 +251,7 @@ void pad(Buses& b, double t0, double length, const std::array<int, 4>& chord, do
             if (env <= 0 && t > length) break;
             const double left = saws[0].next(hz * 0.994) + saws[1].next(hz * 1.003);
             const double right = saws[2].next(hz * 0.997) + saws[3].next(hz * 1.006);
-            const double cutoff = 350 + brightness * 2600 * (0.8 + 0.2 * std::sin(t * 1.7 + k));
+            const double cutoff = 500 + brightness * 4000 * (0.8 + 0.2 * std::sin(t * 1.7 + k));
             fl.run(left, cutoff, 0.25);
             fr.run(right, cutoff, 0.25);
             const double a = env * level * 0.16;
@@ -272,7 +272,7 @@ void pluck(Buses& b, double t0, double note, double level, double brightness, do
     const double hz = midiHz(note);
     for (size_t i = 0; i < n && start + i < b.size(); ++i) {
         const double t = double(i) / kRate;
-        f.run(p.next(hz, 0.3), 300 + brightness * 5000 * std::exp(-t * 18), 0.45);
+        f.run(p.next(hz, 0.3), 400 + brightness * 7000 * std::exp(-t * 18), 0.45);
         const double v = f.low * std::exp(-t * 9) * (1 - std::exp(-t * 3000)) * level;
         put(b.ducked, start + i, v, pan);
         put(b.delay, start + i, 0.6 * v, pan);
@@ -292,7 +292,7 @@ void lead(Buses& b, double t0, double length, double note, double fromNote, doub
         const double vibrato = 0.18 * clamp01((t - 0.25) * 3) * std::sin(kTwoPi * 5.5 * t);
         const double hz = midiHz(fromNote + (note - fromNote) * glide + vibrato);
         const double env = adsr(t, length, 0.01, 0.2, 0.75, 0.25);
-        f.run(0.7 * s.next(hz) + 0.35 * p.next(hz * 0.5, 0.5), 900 + brightness * 3500 * (0.6 + 0.4 * env), 0.35);
+        f.run(0.7 * s.next(hz) + 0.35 * p.next(hz * 0.5, 0.5), 1200 + brightness * 5000 * (0.6 + 0.4 * env), 0.35);
         const double v = f.low * env * level;
         put(b.dry, start + i, v, 0.1);
         put(b.delay, start + i, 0.5 * v, 0);
@@ -422,7 +422,7 @@ void arrange(Buses& b) {
                 if (!roll && s.snare >= 0.8f && inSection % 8 == 7 && step >= 13) snare(b, t, 0.2 + 0.08 * (step - 13), noise);
                 if (s.hats > 0) {
                     const bool open = step % 4 == 2 && s.hats >= 0.9f;
-                    hat(b, t, 0.2 * s.hats * kHatAccent[step], open ? 9 : 45, step % 2 ? 0.3 : -0.2, noise);
+                    hat(b, t, 0.32 * s.hats * kHatAccent[step], open ? 9 : 45, step % 2 ? 0.3 : -0.2, noise);
                 }
                 if (s.arp > 0) {
                     const int k = kArpOrder[step % 8];
@@ -536,6 +536,9 @@ std::vector<float> mixdown(Buses& b) {
     reverb(b.reverb, wet);
     // Kick ducking: smoothed envelope of the kick pulls the pads and bass down by up to 60 %.
     double duck = 0;
+    // First-order high shelf (x + 0.5 (x - low-pass at 3 kHz)): about +3.5 dB of air on the bus.
+    const double shelf = std::exp(-kTwoPi * 3000.0 / kRate);
+    double lowL = 0, lowR = 0;
     std::vector<float> out(n * 2);
     for (size_t i = 0; i < n; ++i) {
         const double target = b.kickEnvelope[i];
@@ -546,7 +549,10 @@ std::vector<float> mixdown(Buses& b) {
         const double master = clamp01(t / 0.3) * std::pow(clamp01((kSilentFrom - t) / 9.0), 1.5);
         for (int ch = 0; ch < 2; ++ch) {
             const double dry = (ch ? b.dry.r[i] : b.dry.l[i]) + g * (ch ? b.ducked.r[i] : b.ducked.l[i]);
-            const double v = (dry + (ch ? wet.r[i] : wet.l[i])) * master;
+            const double x = dry + (ch ? wet.r[i] : wet.l[i]);
+            double& low = ch ? lowR : lowL;
+            low = (1 - shelf) * x + shelf * low;
+            const double v = (x + 0.5 * (x - low)) * master;
             out[i * 2 + ch] = static_cast<float>(std::tanh(v * 1.1) / 1.1);  // gentle bus saturation
         }
     }
