@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     skin.name = "SKIN";
     skin.texture1.file = "SKIN.JPG";
     skin.bump.file = "SKINB.JPG";
-    skin.specularMap.file = "SPEC.JPG";
+    skin.specularMap.file = "SHIN.JPG";
     skin.opacity.file = "OPAC.JPG";
     skin.texture2.file = "DETAIL.JPG";
     skin.reflection.file = "REFL.JPG";

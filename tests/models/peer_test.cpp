@@ -185,7 +185,7 @@ void writeObj(const std::string& objPath, const std::string& mtlName) {
         base += (n + 1) * (n + 1);
     }
     std::ofstream mtl(std::filesystem::path(objPath).parent_path() / mtlName);
-    mtl << "newmtl Skin\nKd 0.8 0.6 0.5\nmap_Kd SKIN.JPG\nmap_bump SKINB.JPG\nmap_Ks SPEC.JPG\n";
+    mtl << "newmtl Skin\nKd 0.8 0.6 0.5\nmap_Kd SKIN.JPG\nmap_bump SKINB.JPG\nmap_Ks SHIN.JPG\n";
     mtl << "newmtl Glass\nKd 0.2 0.3 0.9\nmap_Kd BLENDA.JPG\n";
 }
 
@@ -214,7 +214,7 @@ TEST_F(PeerTest, FilesFromOurWriter) {
     skin.name = "SKIN";
     skin.texture1.file = "SKIN.JPG";
     skin.bump.file = "SKINB.JPG";
-    skin.specularMap.file = "SPEC.JPG";
+    skin.specularMap.file = "SHIN.JPG";
     skin.opacity.file = "OPAC.JPG";
     skin.texture2.file = "DETAIL.JPG";
     skin.reflection.file = "CHROME.JPG";
