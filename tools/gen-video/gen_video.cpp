@@ -533,6 +533,11 @@ void renderHall(cv::Mat& img, int frame) {
             if (((gx + gz) & 1) != 0) continue;
             const double x = gx * 3.0, z = gz * 3.0;
             s.polygon({{x, 0, z}, {x, 0, z + 3}, {x + 3, 0, z + 3}, {x + 3, 0, z}}, rgb(0.78, 0.82, 0.86));
+            // An inlaid stud in every light tile: four more corners per tile for the detector.
+            if (s.pixels({x + 1.5, 0, z + 1.5}, 1.0) > 4) {
+                s.polygon({{x + 1.1, 0.01, z + 1.1}, {x + 1.1, 0.01, z + 1.9}, {x + 1.9, 0.01, z + 1.9}, {x + 1.9, 0.01, z + 1.1}},
+                          rgb(0.3, 0.36, 0.44));
+            }
         }
     }
     static const Solid kCube = cube(), kOcta = octahedron();
@@ -584,6 +589,13 @@ void renderTunnel(cv::Mat& img, int frame) {
             const V3 p0{inner * std::cos(a0), inner * std::sin(a0), z}, p1{inner * std::cos(a1), inner * std::sin(a1), z};
             const V3 q0{outer * std::cos(a0), outer * std::sin(a0), z}, q1{outer * std::cos(a1), outer * std::sin(a1), z};
             s.polygon({p0, p1, q1, q0}, face * (e % 2 ? 0.8 : 1.0), true);
+            // Dark rivet plates along each edge of the frame: corners that turn with it.
+            const V3 m0 = (p0 + q0) * 0.5, m1 = (p1 + q1) * 0.5, h = unit(m1 - m0) * 0.12;
+            const V3 across{-h.y, h.x, 0};
+            for (int r = 1; r <= 3; ++r) {
+                const V3 c = m0 + (m1 - m0) * (r / 4.0) + V3{0, 0, -0.01};
+                s.polygon({c - h - across, c + h - across, c + h + across, c - h + across}, face * 0.25, true);
+            }
         }
         // Rails linking the frames' corners give long receding lines.
         if (k % 2 == 0) {
