@@ -49,7 +49,7 @@ struct Float3 {
 enum class ModelLoadError {
     none,
     cannotOpen,      // fopen failed
-    cannotRead,      // size unknown, too large for the buffer, or a short read
+    cannotRead,      // size unknown, too large for the buffer, no memory for it, or a short read
     notA3dsFile,     // the first chunk is not 0x4D4D
     noEditorChunk,   // no 0x3D3D inside the main chunk
 };

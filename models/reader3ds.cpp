@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -582,7 +583,14 @@ bool Reader3ds::load(const char* path) {
         lastError = ModelLoadError::cannotRead;
         return false;
     }
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        std::fclose(f);
+        lastError = ModelLoadError::cannotRead;
+        return false;
+    }
     const bool whole = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     std::fclose(f);
     if (!whole) {
@@ -599,7 +607,12 @@ bool Reader3ds::loadFromMemory(const uint8_t* data, size_t size) {
         lastError = ModelLoadError::cannotRead;
         return false;
     }
-    buffer.assign(data, data + size);
+    try {
+        buffer.assign(data, data + size);
+    } catch (const std::bad_alloc&) {
+        lastError = ModelLoadError::cannotRead;
+        return false;
+    }
     bufferSize = static_cast<int>(size);
     return loadBuffer();
 }
