@@ -299,9 +299,11 @@ struct JpegDecoderState {
         bitCount = 0;
     }
 
-    // Tops the bit buffer up to at least 57 bits. Entropy-coded bytes: FF 00 yields FF; FF and
-    // any other byte is a marker: both bytes go back into the input and FF is delivered, so the
-    // reader sees 1-bits until the restart logic or the marker loop consumes the marker.
+    // Tops the bit buffer up with whole bytes to 56 bits or more. Entropy-coded bytes: FF 00
+    // yields FF; FF and any other byte is a marker: both bytes go back into the input and FF is
+    // delivered, so the reader sees 1-bits until the restart logic or the marker loop consumes
+    // the marker. Both ways of filling take exactly the same bytes, so the input position (which
+    // the restart search starts from) never depends on the way taken, even in corrupt data.
     void fillBits() {
         if (inputLeft >= 8 && !referencePaths) {
             // Fast path: the bytes that fit, taken at once when none of them is FF.
@@ -320,7 +322,7 @@ struct JpegDecoderState {
                 return;
             }
         }
-        while (bitCount <= 56) {
+        while (bitCount <= 55) {
             int b = nextByte();
             if (b == 0xFF) {
                 const int c = nextByte();
