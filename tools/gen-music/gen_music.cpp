@@ -362,6 +362,7 @@ struct BassHit {
 constexpr BassHit kBassLine[] = {{0, 2, 0}, {2, 1, 0}, {3, 1, 1}, {4, 2, 0}, {6, 2, 0},
                                  {8, 2, 0}, {10, 1, 0}, {11, 1, 1}, {12, 2, 0}, {14, 2, 1}};
 constexpr int kArpOrder[8] = {0, 1, 2, 3, 4, 3, 2, 1};
+constexpr int kArpOrderWide[16] = {0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1, 2, 3};  // the peaks: two octaves
 
 // One row per section of the show. Levels are 0..1; `bright` opens the filters.
 struct Section {
@@ -424,8 +425,9 @@ void arrange(Buses& b) {
                     const bool open = step % 4 == 2 && s.hats >= 0.9f;
                     hat(b, t, 0.32 * s.hats * kHatAccent[step], open ? 9 : 45, step % 2 ? 0.3 : -0.2, noise);
                 }
-                if (s.arp > 0) {
-                    const int k = kArpOrder[step % 8];
+                // Arpeggio: sixteenths, eighths in the breakdown, two octaves wide at the peaks.
+                if (s.arp > 0 && !(s.breakdownChords && step % 2 == 1)) {
+                    const int k = s.bright >= 0.9f ? kArpOrderWide[step] : kArpOrder[step % 8];
                     const int note = chord.pad[k % 4] + 12 * (k / 4) + 12;
                     pluck(b, t, note, 0.11 * s.arp, bright, step % 2 ? 0.5 : -0.5);
                 }
