@@ -109,8 +109,8 @@ def prepare_show(args, with_music=True):
     return folder
 
 
-def launch(args, display, folder):
-    env = {**os.environ, "DISPLAY": display, "ALSOFT_DRIVERS": "null"}
+def launch(args, display, folder, sound_driver="null"):
+    env = {**os.environ, "DISPLAY": display, "ALSOFT_DRIVERS": sound_driver}
     env.pop("SDL_VIDEODRIVER", None)
     return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
@@ -218,6 +218,21 @@ def scenario_no_display(args, display):
     print(f"No display: status 0, standard error says {result.stderr.strip()!r}")
 
 
+def scenario_no_sound_device(args, display):
+    folder = prepare_show(args)
+    process = launch(args, display, folder, sound_driver="no-such-backend")
+    dialog = wait_for_window(display, DIALOG, process)
+    click(display, dialog, *WINDOWED_TOGGLE)
+    time.sleep(0.3)
+    press(display, dialog, "Return")
+    box = wait_for_window(display, "Project effect 3. Festrum !  ", process)
+    press(display, box, "Return")
+    status = wait_exit(process, 20)
+    if status != 1:
+        raise Failure(f"exit status {status} without a sound device (1 expected)")
+    print("No sound device: the message box, then status 1")
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -255,6 +270,7 @@ SCENARIOS = {
     "missing-music": scenario_missing_music,
     "capture": scenario_capture,
     "no-display": scenario_no_display,
+    "no-sound-device": scenario_no_sound_device,
 }
 
 
