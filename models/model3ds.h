@@ -54,8 +54,14 @@ enum class ModelLoadError {
     noEditorChunk,   // no 0x3D3D inside the main chunk
 };
 
+// The derived classes keep the implicit (virtual) destructor so that they stay movable.
 class ModelEntity {
 public:
+    ModelEntity() = default;
+    ModelEntity(const ModelEntity&) = default;
+    ModelEntity(ModelEntity&&) noexcept = default;
+    ModelEntity& operator=(const ModelEntity&) = default;
+    ModelEntity& operator=(ModelEntity&&) noexcept = default;
     virtual ~ModelEntity() = default;
     virtual const std::string& nameData() const { return name; }
     virtual std::string nameCopy() const { return name; }
@@ -72,8 +78,6 @@ struct TextureMap {
 
 class ModelMaterial : public ModelEntity {
 public:
-    ~ModelMaterial() override = default;
-
     int index = 0;  // position in Model::materials
     TextureMap texture1;     // 0xA200
     TextureMap texture2;     // 0xA33A
@@ -95,8 +99,6 @@ struct MeshFace {
 
 class MeshObject : public ModelEntity {
 public:
-    ~MeshObject() override = default;
-
     std::vector<uint16_t> indices;  // a, b, c per face
     std::vector<Float3> vertices, normals, binormals, tangents;
     std::vector<Float2> texCoords, texCoords2;  // both hold the file's coordinates
@@ -109,8 +111,6 @@ public:
 
 class ModelLight : public ModelEntity {
 public:
-    ~ModelLight() override = default;
-
     Float3 position, colour, target;
     float hotspot = 0.0f, falloff = 0.0f;
     float outerRange = 1000.0f, innerRange = 100.0f;
@@ -118,8 +118,6 @@ public:
 
 class ModelCamera : public ModelEntity {
 public:
-    ~ModelCamera() override = default;
-
     Float3 position, target;
     float bank = 0.0f;
     float fieldOfView = 80.0f;  // 2400 / lens when read from a file
