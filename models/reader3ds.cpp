@@ -1,4 +1,5 @@
 // The chunk walk of Reader3ds. Chunk ids are those of the 3DS format as 3D Studio wrote it.
+#include "models/chunk_ids.h"
 #include "models/model3ds.h"
 
 #include <algorithm>
@@ -20,57 +21,7 @@ void Model::clear() {
 
 namespace {
 
-enum : uint16_t {
-    kMain = 0x4D4D,
-    kEditor = 0x3D3D,
-    kColourFloat = 0x0010,
-    kColourBytes = 0x0011,
-    kColourGammaBytes = 0x0012,
-    kColourGammaFloat = 0x0013,
-    kPercentInt = 0x0030,
-    kPercentFloat = 0x0031,
-    kMaterial = 0xAFFF,
-    kMaterialName = 0xA000,
-    kAmbient = 0xA010,
-    kDiffuse = 0xA020,
-    kSpecular = 0xA030,
-    kShininess = 0xA040,
-    kTransparency = 0xA050,
-    kWireShading = 0xA085,
-    kShading = 0xA100,
-    kTexture1 = 0xA200,
-    kTexture2 = 0xA33A,
-    kOpacityMap = 0xA210,
-    kReflectionMap = 0xA220,
-    kBumpMap = 0xA230,
-    kSpecularMap = 0xA204,
-    kMapFile = 0xA300,
-    kMapUScale = 0xA354,
-    kMapVScale = 0xA356,
-    kMapUOffset = 0xA358,
-    kMapVOffset = 0xA35A,
-    kMapRotation = 0xA35C,
-    kNamedObject = 0x4000,
-    kMesh = 0x4100,
-    kVertices = 0x4110,
-    kFaces = 0x4120,
-    kFaceMaterial = 0x4130,
-    kTexCoords = 0x4140,
-    kSmoothing = 0x4150,
-    kLocalMatrix = 0x4160,
-    kLight = 0x4600,
-    kSpotlight = 0x4610,
-    kInnerRange = 0x4659,
-    kOuterRange = 0x465A,
-    kCamera = 0x4700,
-    kCameraRanges = 0x4720,
-    kKeyframer = 0xB000,
-    kObjectNode = 0xB002,
-    kNodeHeader = 0xB010,
-    kPivot = 0xB013,
-    kPositionTrack = 0xB020,
-    kRotationTrack = 0xB021,
-};
+using namespace chunk3ds;
 
 constexpr int kHeaderSize = 6;
 constexpr int kPositionKeyMinSize = 4 + 2 + 12;  // frame, flags, x y z

@@ -1,5 +1,7 @@
 #include "models/writer3ds.h"
 
+#include "models/chunk_ids.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -56,63 +58,7 @@ void ChunkWriter::rawChunk(uint16_t id, uint32_t lengthField, const std::vector<
 
 namespace {
 
-// Chunk ids of the 3DS format, named as in the format's usual documentation.
-enum : uint16_t {
-    kMain = 0x4D4D,
-    kVersion = 0x0002,
-    kEditor = 0x3D3D,
-    kMeshVersion = 0x3D3E,
-    kMasterScale = 0x0100,
-    kColourFloat = 0x0010,
-    kColourBytes = 0x0011,
-    kPercentInt = 0x0030,
-    kMaterial = 0xAFFF,
-    kMaterialName = 0xA000,
-    kAmbient = 0xA010,
-    kDiffuse = 0xA020,
-    kSpecular = 0xA030,
-    kShininess = 0xA040,
-    kTransparency = 0xA050,
-    kShading = 0xA100,
-    kTexture1 = 0xA200,
-    kTexture2 = 0xA33A,
-    kOpacityMap = 0xA210,
-    kReflectionMap = 0xA220,
-    kBumpMap = 0xA230,
-    kSpecularMap = 0xA204,
-    kMapFile = 0xA300,
-    kMapUScale = 0xA354,
-    kMapVScale = 0xA356,
-    kMapUOffset = 0xA358,
-    kMapVOffset = 0xA35A,
-    kMapRotation = 0xA35C,
-    kNamedObject = 0x4000,
-    kMesh = 0x4100,
-    kVertices = 0x4110,
-    kFaces = 0x4120,
-    kFaceMaterial = 0x4130,
-    kTexCoords = 0x4140,
-    kSmoothing = 0x4150,
-    kLocalMatrix = 0x4160,
-    kLight = 0x4600,
-    kSpotlight = 0x4610,
-    kInnerRange = 0x4659,
-    kOuterRange = 0x465A,
-    kCamera = 0x4700,
-    kCameraRanges = 0x4720,
-    kKeyframer = 0xB000,
-    kObjectNode = 0xB002,
-    kCameraNode = 0xB003,
-    kLightNode = 0xB005,
-    kFrames = 0xB008,
-    kKeyframerHeader = 0xB00A,
-    kNodeHeader = 0xB010,
-    kPivot = 0xB013,
-    kPositionTrack = 0xB020,
-    kRotationTrack = 0xB021,
-    kScaleTrack = 0xB022,
-    kNodeId = 0xB030,
-};
+using namespace chunk3ds;
 
 constexpr size_t kFormatCountLimit = 65535;
 
