@@ -167,7 +167,7 @@ void loadNormalMap(TextureBank& bank, const char* path, int slot) {
 
 void createRenderTarget(TextureBank& bank, int slot, int width, int height) {
     createTexture(bank, slot, 3, width, height, nullptr);
-    // Specified again at width x width: callers pass square sizes, the texture ends up square.
+    // The image is given again at width x width: callers pass square sizes, the texture ends up square.
     const std::vector<uint8_t> black(size_t(width) * size_t(width) * 3, 0);
     GLint alignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);

@@ -3,7 +3,6 @@
 // normal maps 50 slots higher, shared names loaded once.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,30 +13,14 @@
 #include "fixtures.h"
 #include "models/model_builder.h"
 #include "platform/gl.h"
+#include "tests/support/gl_test_window.h"
 
 namespace ostravel {
 namespace {
 
 class GlEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        window_ = SDL_CreateWindow("model test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
-        ASSERT_EQ(SDL_GL_MakeCurrent(window_, context_), 0) << SDL_GetError();
-    }
-    void TearDown() override {
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
-        SDL_Quit();
-    }
-
-private:
-    SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
+    void SetUp() override { ASSERT_TRUE(testing::ensureGLWindow()) << "no GL context"; }
 };
 const auto* const kGl = ::testing::AddGlobalTestEnvironment(new GlEnvironment);
 

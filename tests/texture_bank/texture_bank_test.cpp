@@ -2,7 +2,6 @@
 // targets, and the message boxes of files that cannot be read.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -16,33 +15,16 @@
 #include "assets/texture_bank.h"
 #include "platform/fake_system.h"
 #include "platform/gl.h"
+#include "tests/support/gl_test_window.h"
 
 using namespace ostravel;
 
 namespace {
 
-// A hidden window with a GL context (compatibility: no profile asked for), current for the
-// whole test program.
+// The shared hidden window with a GL context, current for the whole test program.
 class GlEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
-        if (!std::getenv("SDL_VIDEODRIVER")) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        window_ = SDL_CreateWindow("texture bank test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(window_, nullptr) << SDL_GetError();
-        context_ = SDL_GL_CreateContext(window_);
-        ASSERT_NE(context_, nullptr) << SDL_GetError();
-        ASSERT_EQ(SDL_GL_MakeCurrent(window_, context_), 0) << SDL_GetError();
-    }
-    void TearDown() override {
-        if (context_) SDL_GL_DeleteContext(context_);
-        if (window_) SDL_DestroyWindow(window_);
-        SDL_Quit();
-    }
-
-private:
-    SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
+    void SetUp() override { ASSERT_TRUE(ostravel::testing::ensureGLWindow()) << "no GL context"; }
 };
 const auto* const kGl = ::testing::AddGlobalTestEnvironment(new GlEnvironment);
 
@@ -277,7 +259,7 @@ TEST(TextureBankLoaders, RenderTargetsAreBlackAndSquare) {
     createRenderTarget(*bank, 0, 64, 32);
     texels = readTexels(GL_RGB, w, h);
     EXPECT_EQ(w, 64);
-    EXPECT_EQ(h, 64) << "specified again at width x width";
+    EXPECT_EQ(h, 64) << "the image is given again at width x width";
     GLint filter = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
     EXPECT_EQ(filter, GL_LINEAR);
