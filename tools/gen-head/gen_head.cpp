@@ -8,6 +8,7 @@
 // 4 and the hair cap group 8. Deterministic: a local generator with fixed seeds.
 
 #include "models/writer3ds.h"
+#include "tools/content/content_random.h"
 #include "tools/gen-head/head_plan.h"
 #include "tools/jpegwriter/jpeg_writer.h"
 
@@ -24,15 +25,8 @@ namespace {
 
 using namespace ostravel;
 
-struct Rng {
-    uint32_t state;
-    double next() {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) * (1.0 / 16777216.0);
-    }
-};
-
-double clamp01(double x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
+using ostravel::content::Rng;
+using ostravel::content::clamp01;
 double bump(double dx, double dy, double dz, double width) {
     return std::exp(-(dx * dx + dy * dy + dz * dz) / (width * width));
 }

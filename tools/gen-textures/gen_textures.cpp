@@ -9,6 +9,7 @@
 //   z1..z5.jpg    picture cards shown 11 s to 36 s: skyline, lattice, eye, scope, town map
 // Deterministic: drawing uses a local generator with fixed seeds, and libjpeg adds no dates.
 
+#include "tools/content/content_random.h"
 #include "tools/gen-textures/texture_plan.h"
 #include "tools/jpegwriter/jpeg_writer.h"
 
@@ -24,17 +25,9 @@ namespace {
 
 using ostravel::JpegOptions;
 
-// Small local generator (numerical recipes LCG); the show's own generator is not needed here.
-struct Rng {
-    uint32_t state;
-    double next() {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) * (1.0 / 16777216.0);
-    }
-    double range(double lo, double hi) { return lo + (hi - lo) * next(); }
-};
+using ostravel::content::Rng;
+using ostravel::content::clamp01;
 
-double clamp01(double x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
 double smooth(double e0, double e1, double x) {
     const double t = clamp01((x - e0) / (e1 - e0));
     return t * t * (3 - 2 * t);

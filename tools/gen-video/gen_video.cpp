@@ -18,6 +18,7 @@
 // world polygons and lines are clipped at the near plane, projected, sorted far to near and
 // filled flat-shaded with distance fog. Deterministic: a local generator with fixed seeds.
 
+#include "tools/content/content_random.h"
 #include "tools/gen-video/video_plan.h"
 
 #include <opencv2/core.hpp>
@@ -42,16 +43,8 @@ using ostravel::videoplan::kWidth;
 constexpr int kShift = 4;  // sub-pixel bits for OpenCV's fixed-point drawing
 constexpr double kSub = 1 << kShift;
 
-struct Rng {
-    uint32_t state;
-    double next() {
-        state = state * 1664525u + 1013904223u;
-        return (state >> 8) * (1.0 / 16777216.0);
-    }
-    double range(double lo, double hi) { return lo + (hi - lo) * next(); }
-};
-
-double clamp01(double x) { return x < 0 ? 0 : (x > 1 ? 1 : x); }
+using ostravel::content::Rng;
+using ostravel::content::clamp01;
 
 // [SECTION] vectors and camera ---------------------------------------------------------------
 
