@@ -70,7 +70,12 @@ bool FrameStep() {
 
     if (app.musicEnabled && app.sound) {
         warmUpRandom(app.demoTime);
-        app.frameDt = musicLockedStep(app.frameDt, musicTime(*app.sound), app.demoTime);
+        // A stopped player reports position 0. Past the first second that means the music has
+        // ended (a file shorter than the show): the clock alone carries the show to its end
+        // instead of the lock pulling it back towards 0.
+        const double music = musicTime(*app.sound);
+        if (music > 0.0 || app.demoTime < kMusicEndedAfter)
+            app.frameDt = musicLockedStep(app.frameDt, music, app.demoTime);
     }
 
     app.frameCount += 1;

@@ -12,6 +12,7 @@ constexpr double kShowLength = 195.5;                     // seconds
 constexpr double kExitFadeEnd = 0.9990000128746033;       // single-precision 0.999
 constexpr double kDragGainX = 0.0175;                     // per pixel
 constexpr double kDragGainY = 0.023333333333333334;       // per pixel
+constexpr double kMusicEndedAfter = 1.0;                  // s: a position of 0 after this means "stopped"
 
 // One frame: always returns true (a false result would latch the exit fade). Ends the process
 // at the end of the show and at the end of the exit fade.

@@ -109,6 +109,20 @@ TEST_F(FrameDriver, ShowEndsJustAfterItsLength) {
     EXPECT_TRUE(sound.calls.empty()) << "music off: not even a close";
 }
 
+TEST_F(FrameDriver, ShorterMusicStillEndsTheShowAtItsLength) {
+    startAt(190.0);
+    musicSeconds = -1e9;  // the file ended long ago: the player reports position 0 from now on
+    sound.setMusicTime(0.0);
+    windows.onSwap = [this] {
+        system.fake.advanceSeconds(frameSeconds);
+        sound.setMusicTime(0.0);
+        if (windows.swaps > 20000) windows.events.push_back({WindowEventKind::Close});  // a show that never ends
+    };
+    EXPECT_EQ(runUntilExit(), 0);
+    EXPECT_GT(appState().demoTime, kShowLength);
+    EXPECT_LT(appState().demoTime, kShowLength + 2 * frameSeconds) << "not pulled back towards 0";
+}
+
 TEST_F(FrameDriver, MinimisedWindowStepsNothingAndTheGapComesBackAtOnce) {
     appState().musicEnabled = false;
     windows.events.push_back({WindowEventKind::Activate, 1});
