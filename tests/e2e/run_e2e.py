@@ -192,16 +192,22 @@ def scenario_windowed(args, display):
     print("Windowed: an 800 x 600 window, no fullscreen question, status 0")
 
 
-def scenario_missing_music(args, display):
-    folder = prepare_show(args, with_music=False)
-    process = launch(args, display, folder)
+def run_to_message_box(args, display, folder, caption, sound_driver="null"):
+    """Windowed run from the dialog until the message box with that caption; answers it and
+    returns the exit status."""
+    process = launch(args, display, folder, sound_driver)
     dialog = wait_for_window(display, DIALOG, process)
     click(display, dialog, *WINDOWED_TOGGLE)
     time.sleep(0.3)
     press(display, dialog, "Return")
-    box = wait_for_window(display, NO_MUSIC_BOX, process)
+    box = wait_for_window(display, caption, process)
     press(display, box, "Return")
-    status = wait_exit(process, 20)
+    return wait_exit(process, 20)
+
+
+def scenario_missing_music(args, display):
+    folder = prepare_show(args, with_music=False)
+    status = run_to_message_box(args, display, folder, NO_MUSIC_BOX)
     if status != 0:
         raise Failure(f"exit status {status} after the missing-music message")
     print("Missing music: the message box, then status 0")
@@ -220,14 +226,7 @@ def scenario_no_display(args, display):
 
 def scenario_no_sound_device(args, display):
     folder = prepare_show(args)
-    process = launch(args, display, folder, sound_driver="no-such-backend")
-    dialog = wait_for_window(display, DIALOG, process)
-    click(display, dialog, *WINDOWED_TOGGLE)
-    time.sleep(0.3)
-    press(display, dialog, "Return")
-    box = wait_for_window(display, "Project effect 3. Festrum !  ", process)
-    press(display, box, "Return")
-    status = wait_exit(process, 20)
+    status = run_to_message_box(args, display, folder, "Project effect 3. Festrum !  ", "no-such-backend")
     if status != 1:
         raise Failure(f"exit status {status} without a sound device (1 expected)")
     print("No sound device: the message box, then status 1")
