@@ -215,6 +215,18 @@ void splitSmoothingGroups(MeshObject& mesh, VertexFaces& lists) {
     buildVertexFaces(mesh, lists);
 }
 
+// Sum (in double) of one vector of every face around vertex v.
+Vec3 sumAroundVertex(const MeshObject& mesh, const VertexFaces& lists, size_t v, Float3 MeshFace::*field) {
+    double x = 0, y = 0, z = 0;
+    for (uint32_t i = lists.offsets[v]; i < lists.offsets[v + 1]; ++i) {
+        const Float3& f = mesh.faces[lists.faces[i]].*field;
+        x += f.x;
+        y += f.y;
+        z += f.z;
+    }
+    return makeVec3(float(x), float(y), float(z));
+}
+
 void normalPass(MeshObject& mesh, bool smoothing, VertexFaces& lists) {
     for (MeshFace& f : mesh.faces) {
         const Vec3 a = toVec3(mesh.vertices[f.a]);
@@ -224,16 +236,8 @@ void normalPass(MeshObject& mesh, bool smoothing, VertexFaces& lists) {
     }
     buildVertexFaces(mesh, lists);
     if (smoothing) splitSmoothingGroups(mesh, lists);
-    for (size_t v = 0; v < mesh.vertices.size(); ++v) {
-        double x = 0, y = 0, z = 0;
-        for (uint32_t i = lists.offsets[v]; i < lists.offsets[v + 1]; ++i) {
-            const Float3& n = mesh.faces[lists.faces[i]].normal;
-            x += n.x;
-            y += n.y;
-            z += n.z;
-        }
-        mesh.normals[v] = unit(makeVec3(float(x), float(y), float(z)));
-    }
+    for (size_t v = 0; v < mesh.vertices.size(); ++v)
+        mesh.normals[v] = unit(sumAroundVertex(mesh, lists, v, &MeshFace::normal));
     mesh.indices.resize(mesh.faces.size() * 3);
     for (size_t i = 0; i < mesh.faces.size(); ++i) {
         mesh.indices[3 * i] = mesh.faces[i].a;
@@ -270,14 +274,7 @@ void tangentPass(MeshObject& mesh, const VertexFaces& lists) {
         f.binormal = Float3{binormal[0], binormal[1], binormal[2]};
     }
     for (size_t v = 0; v < mesh.vertices.size(); ++v) {
-        double x = 0, y = 0, z = 0;
-        for (uint32_t i = lists.offsets[v]; i < lists.offsets[v + 1]; ++i) {
-            const Float3& t = mesh.faces[lists.faces[i]].tangent;
-            x += t.x;
-            y += t.y;
-            z += t.z;
-        }
-        mesh.tangents[v] = unit(makeVec3(float(x), float(y), float(z)));
+        mesh.tangents[v] = unit(sumAroundVertex(mesh, lists, v, &MeshFace::tangent));
         mesh.binormals[v] = unit(cross(toVec3(mesh.tangents[v]), toVec3(mesh.normals[v])));
     }
 }
