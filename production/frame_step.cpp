@@ -16,10 +16,12 @@ namespace {
 
 double clampTo(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
-void endShow(AppState& app, int status) {
+// Music closed before the window goes; the video is released only after the exit fade.
+[[noreturn]] void endShow(AppState& app, bool releaseTheVideo) {
     if (app.musicEnabled && app.sound) closeMusic(*app.sound);
     if (app.killWindow) app.killWindow();
-    exitProcess(status);
+    if (releaseTheVideo && app.demo) releaseVideo(app.demo->video);
+    exitProcess(0);
 }
 
 // Darkens the whole frame by 1 - fade: a quad multiplied into the picture.
@@ -101,7 +103,7 @@ bool FrameStep() {
 
     if (app.demo) app.demo->Render(&app.frameDt, app.pbuffer, ctx, app.cameraPos);
 
-    if (app.demoTime > kShowLength) endShow(app, 0);
+    if (app.demoTime > kShowLength) endShow(app, false);
 
     if (app.exitFadeLatched) {
         const double fade = exitFadeValue(app.demoTime, app.exitFadeStart);
@@ -109,10 +111,7 @@ bool FrameStep() {
         drawExitFadeOverlay(fade);
         if (fade > kExitFadeEnd) {
             copyToClipboard(app.debugLog);
-            if (app.musicEnabled && app.sound) closeMusic(*app.sound);
-            if (app.killWindow) app.killWindow();
-            if (app.demo) releaseVideo(app.demo->video);
-            exitProcess(0);
+            endShow(app, true);
         }
     }
 
