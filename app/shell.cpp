@@ -57,7 +57,6 @@ void createPbuffer(AppState& app) {
     if (!windows().hasContext()) exitProcess(0);
     if (!windows().createOffscreen(1024)) exitProcess(0);
     app.pbuffer.windows = &windows();
-    app.pbuffer.size = 1024;
 
     for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING, GL_COLOR_LOGIC_OP,
                        GL_STENCIL_TEST, GL_TEXTURE_1D, GL_TEXTURE_2D})
@@ -117,7 +116,6 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
     request.title = title;
     request.width = width;
     request.height = height;
-    request.colourBits = bits;
     request.fullscreen = app.fullscreen;
     request.x = app.fullscreen ? 0 : 50;
     request.y = app.fullscreen ? 0 : 50;

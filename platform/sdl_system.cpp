@@ -54,9 +54,8 @@ public:
 
     bool copyToClipboard(const std::string& text) override {
         // On X11 the text must outlive the program (it is copied just before the exit).
-        const char* driver = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetCurrentVideoDriver() : nullptr;
-        if (driver && SDL_strcmp(driver, "x11") == 0) return keepClipboardTextOnX11(text);
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
+        if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) return keepClipboardTextOnX11(text);
         return SDL_SetClipboardText(text.c_str()) == 0;
     }
 

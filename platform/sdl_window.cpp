@@ -96,11 +96,6 @@ public:
         return WindowFailure::None;
     }
 
-    void clientSize(int& width, int& height) override {
-        width = height = 0;
-        if (window_) SDL_GL_GetDrawableSize(window_, &width, &height);
-    }
-
     void swapBuffers() override {
         if (window_) SDL_GL_SwapWindow(window_);
     }

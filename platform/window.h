@@ -50,7 +50,6 @@ struct WindowRequest {
     std::string title;
     int x = 0, y = 0;
     int width = 800, height = 600;
-    int colourBits = 32;
     int depthBits = 24;
     bool fullscreen = false;  // popup window without cursor at a changed display mode
     bool hidden = false;      // never shown (capture tool, tests)
@@ -67,8 +66,6 @@ public:
     virtual void showCursor(bool shown) = 0;
     // Creates the window and its GL context and makes it current.
     virtual WindowFailure createWindow(const WindowRequest& request) = 0;
-    // Client size actually obtained.
-    virtual void clientSize(int& width, int& height) = 0;
     virtual void swapBuffers() = 0;
     virtual bool setSwapInterval(int interval) = 0;
     virtual bool pollEvent(WindowEvent& event) = 0;

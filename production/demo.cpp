@@ -16,8 +16,6 @@ namespace {
 
 Demo* renderingDemo = nullptr;
 
-double clampTo(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
-
 void clampRenderTargetEdges() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
@@ -32,11 +30,11 @@ double beatPulse(double t) {
     return std::pow(std::fabs(std::sin(std::numbers::pi * t + 1.1707963267948966)) * 1.015, 8.0);
 }
 
-double compositeBrightness(double t) { return ease(clampTo((t - 0.4) * 0.53, 0.0, 0.9) + 0.1, 2.0); }
+double compositeBrightness(double t) { return ease(std::clamp((t - 0.4) * 0.53, 0.0, 0.9) + 0.1, 2.0); }
 
 double glowSpriteWeight(double t, double pulse) {
-    const double arrive = clampTo((t - 18.0) * 0.05, 0.0, 1.0);
-    const double leave = clampTo((t - 172.0) * 0.25, 0.0, 1.0);
+    const double arrive = std::clamp((t - 18.0) * 0.05, 0.0, 1.0);
+    const double leave = std::clamp((t - 172.0) * 0.25, 0.0, 1.0);
     return (arrive - leave) * pulse;
 }
 
@@ -137,7 +135,7 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     bindTexture(ctx.textures, smallRenderTarget);
-    const double k = clampTo(t, 0.0, 1.0);
+    const double k = std::clamp(t, 0.0, 1.0);
     glColor3d(k, k, k);
     glPushMatrix();
     billboard(0.0, 1.3, 1.3);

@@ -1,5 +1,6 @@
 #include "production/frame_step.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "math/vec3.h"
@@ -13,8 +14,6 @@
 namespace ostravel {
 
 namespace {
-
-double clampTo(double x, double lo, double hi) { return x < lo ? lo : (x > hi ? hi : x); }
 
 // Music closed before the window goes; the video is released only after the exit fade.
 [[noreturn]] void endShow(AppState& app, bool releaseTheVideo) {
@@ -48,7 +47,7 @@ double musicLockedStep(double clockStep, double musicTime, double demoTime) {
 }
 
 double exitFadeValue(double demoTime, double fadeStart) {
-    return clampTo((demoTime - fadeStart) * kExitFadeRate, 0.0, 1.0);
+    return std::clamp((demoTime - fadeStart) * kExitFadeRate, 0.0, 1.0);
 }
 
 int exitFadeVolume(double fade) { return static_cast<int>(255.0 - 255.0 * fade); }

@@ -30,7 +30,6 @@ struct PassProjection {
 // own framebuffer object bound), its "window pair" the window's context.
 struct Pbuffer {
     WindowSystem* windows = nullptr;
-    int size = 1024;
 };
 
 void makePbufferPairCurrent(const Pbuffer& pbuffer);

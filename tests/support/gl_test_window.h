@@ -35,7 +35,6 @@ public:
         if (createFailure != WindowFailure::None) return createFailure;
         return ensureGLWindow() ? WindowFailure::None : WindowFailure::CreateContext;
     }
-    void clientSize(int& width, int& height) override { width = 800, height = 600; }
     void swapBuffers() override {
         ++swaps;
         if (onSwap) onSwap();
