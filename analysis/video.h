@@ -1,35 +1,24 @@
-// The production's eye: the video file, its properties and the images the frame analysis works
-// on. Positions are in full-frame video pixels; trackedPoints are centred, z = 0.
+// The production's eye: the video file and the per-pass frame analysis. Everything the drawers
+// and scenes read is in `frame` (plain arrays); the decoder and the OpenCV images stay behind an
+// opaque pointer in video.cpp.
 #pragma once
 
-#include <algorithm>
-#include <array>
-#include <opencv2/core.hpp>
-#include <opencv2/videoio.hpp>
+#include <memory>
 
-#include "math/vec3.h"
+#include "analysis/frame_analysis.h"
 
 namespace ostravel {
 
-constexpr int kMaxCorners = 2000;
+struct VideoImages;  // capture and analysis images (OpenCV), defined in video.cpp
 
 struct VideoState {
-    cv::VideoCapture capture;
-    cv::Mat frameImage;  // the frame last returned by the capture
-    cv::Mat grayImage;   // 8-bit, video size
-    cv::Mat edgeImage;   // 8-bit, half video size
-    cv::Mat eigImage;    // 32-bit float scratch, video size
-    cv::Mat tempImage;
-    int32_t videoFrameRate = 0;
-    int32_t videoWidth = 0;
-    int32_t videoHeight = 0;
-    int32_t videoFrameCount = 0;
-    double videoTime = 0.0;
-    int32_t currentFrame = -1;
-    int32_t lastFrame = -1;
-    std::array<std::array<float, 2>, kMaxCorners> corners{};
-    int32_t cornerCount = 0;
-    std::array<Vec3, kMaxCorners> trackedPoints{};
+    VideoState();
+    ~VideoState();
+    VideoState(VideoState&&) noexcept;
+    VideoState& operator=(VideoState&&) noexcept;
+
+    FrameAnalysis frame;
+    std::unique_ptr<VideoImages> images;
 };
 
 // Opens the file, reads frame rate, width, height and frame count (truncated), creates the

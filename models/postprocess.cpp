@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "math/vec3.h"
+#include "math/mat4.h"
 #include "models/model3ds.h"
 
 namespace ostravel {

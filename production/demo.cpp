@@ -1,4 +1,6 @@
 #include "production/demo.h"
+#include "math/ease.h"
+#include "math/random.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,8 +43,8 @@ double glowSpriteWeight(double t, double pulse) {
 void Demo::SetTime(double& time) { currentTime = time; }
 
 void Demo::Init(RenderContext& ctx) {
-    video.lastFrame = -1;
-    video.currentFrame = -1;
+    video.frame.lastFrame = -1;
+    video.frame.currentFrame = -1;
 
     loadCameraPath(ctx, cameraPaths[0], "rec1.rcc");
     loadCameraPath(ctx, cameraPaths[1], "rec2.rcc");
@@ -79,9 +81,9 @@ void Demo::Init(RenderContext& ctx) {
 
     openVideo(video, "textures/try1.avi");
 
-    for (auto& corner : video.corners) corner = {-6.0f, -6.0f};
+    for (auto& corner : video.frame.corners) corner = {-6.0f, -6.0f};
 
-    video.videoTime = 0.0;
+    video.frame.videoTime = 0.0;
     localTime = 0.0;
     pulseSum = 0.0;
 }

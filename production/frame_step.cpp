@@ -1,4 +1,5 @@
 #include "production/frame_step.h"
+#include "math/random.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,6 +4,9 @@
 #include <numbers>
 
 #include "math/vec3.h"
+#include "math/mat4.h"
+#include "math/ease.h"
+#include "math/random.h"
 
 using namespace ostravel;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "math/vec3.h"
+#include "math/ease.h"
 #include "production/demo.h"
 
 using namespace ostravel;

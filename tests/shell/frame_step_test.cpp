@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "math/random.h"
 #include "production/frame_step.h"
 #include "production/music.h"
 #include "tests/shell/shell_fixture.h"

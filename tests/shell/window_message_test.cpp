@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "production/frame_step.h"
 #include "tests/shell/shell_fixture.h"
 

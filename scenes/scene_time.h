@@ -1,0 +1,17 @@
+// What every scene reads of the production besides the analysis: the time, the beat and the
+// camera sample of this frame, and where the Demo's textures start in the TextureBank.
+#pragma once
+
+#include <cstdint>
+
+namespace ostravel {
+
+struct SceneTime {
+    double localTime = 0.0;  // production time, seconds
+    double pulse = 0.0;      // beat envelope 0..1
+    double pulseSum = 0.0;   // sum of every frame's pulse so far
+    double cameraPos[3] = {0.0, 0.0, 0.0};
+    int32_t textureSlotBase = 0;
+};
+
+}  // namespace ostravel
