@@ -12,6 +12,8 @@ struct SceneTime {
     double pulseSum = 0.0;   // sum of every frame's pulse so far
     double cameraPos[3] = {0.0, 0.0, 0.0};
     int32_t textureSlotBase = 0;
+    double frameDt = 0.0;        // this frame's time step, seconds
+    int32_t framesRendered = 0;  // frames rendered before this one (0 on the first)
 };
 
 }  // namespace ostravel
