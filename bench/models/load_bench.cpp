@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "models/model3ds.h"
-#include "models/writer3ds.h"
+#include "tools/writer3ds/writer3ds.h"
 
 using namespace ostravel;
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "models/writer3ds.h"
+#include "tools/writer3ds/writer3ds.h"
 
 using namespace ostravel;
 
@@ -46,14 +46,7 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     File3ds full;
-    Material3ds skin;
-    skin.name = "SKIN";
-    skin.texture1.file = "SKIN.JPG";
-    skin.bump.file = "SKINB.JPG";
-    skin.specularMap.file = "SHIN.JPG";
-    skin.opacity.file = "OPAC.JPG";
-    skin.texture2.file = "DETAIL.JPG";
-    skin.reflection.file = "REFL.JPG";
+    Material3ds skin = materialWithEveryMap();
     full.materials.push_back(skin);
     Material3ds blend;
     blend.name = "GLASS";

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "models/model3ds.h"
-#include "models/writer3ds.h"
+#include "tools/writer3ds/writer3ds.h"
 
 namespace ostravel::testing3ds {
 

@@ -210,14 +210,7 @@ TEST_F(PeerTest, FilesFromAssimpsExporter) {
 
 TEST_F(PeerTest, FilesFromOurWriter) {
     File3ds f;
-    Material3ds skin;
-    skin.name = "SKIN";
-    skin.texture1.file = "SKIN.JPG";
-    skin.bump.file = "SKINB.JPG";
-    skin.specularMap.file = "SHIN.JPG";
-    skin.opacity.file = "OPAC.JPG";
-    skin.texture2.file = "DETAIL.JPG";
-    skin.reflection.file = "CHROME.JPG";
+    Material3ds skin = materialWithEveryMap();
     Material3ds glass;
     glass.name = "GLASS";
     glass.texture1.file = "BLENDA.JPG";

@@ -7,7 +7,7 @@
 // 1; the lips are group 2, so the reader splits vertices along their border; the neck is group
 // 4 and the hair cap group 8. Deterministic: a local generator with fixed seeds.
 
-#include "models/writer3ds.h"
+#include "tools/writer3ds/writer3ds.h"
 #include "tools/content/content_random.h"
 #include "tools/gen-head/head_plan.h"
 #include "tools/jpegwriter/jpeg_writer.h"

@@ -1,4 +1,4 @@
-#include "models/writer3ds.h"
+#include "tools/writer3ds/writer3ds.h"
 
 #include "models/chunk_ids.h"
 
@@ -397,6 +397,18 @@ bool write3ds(const File3ds& file, const char* path) {
     if (!f) return false;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && written;
+}
+
+Material3ds materialWithEveryMap() {
+    Material3ds skin;
+    skin.name = "SKIN";
+    skin.texture1.file = "SKIN.JPG";
+    skin.bump.file = "SKINB.JPG";
+    skin.specularMap.file = "SHIN.JPG";
+    skin.opacity.file = "OPAC.JPG";
+    skin.texture2.file = "DETAIL.JPG";
+    skin.reflection.file = "REFL.JPG";
+    return skin;
 }
 
 }  // namespace ostravel

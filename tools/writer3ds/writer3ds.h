@@ -152,6 +152,10 @@ struct File3ds {
     int32_t frameStart = 0, frameEnd = 100;  // 0xB008
 };
 
+// The "SKIN" material with every map the reader knows (colour, bump, specular, opacity, detail,
+// reflection), as the model tests and the fuzz seeds write it.
+Material3ds materialWithEveryMap();
+
 // The whole file as bytes; empty when a record breaks a 16-bit limit of the format.
 std::vector<uint8_t> encode3ds(const File3ds& file);
 // Writes encode3ds(file) to path; false when encoding or writing fails.
