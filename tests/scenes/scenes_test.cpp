@@ -1,0 +1,366 @@
+// The video mosaic, the feature marker scenes and the feature web, drawn through the real GL on
+// synthetic analysis records; a recorder notes each primitive with its vertices and colours.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "analysis/frame_analysis.h"
+#include "math/random.h"
+#include "render/render_context.h"
+#include "scenes/markers.h"
+#include "scenes/mosaic.h"
+#include "scenes/sheet.h"
+#include "scenes/web.h"
+#include "tests/scenes/gl_recorder.h"
+#include "tests/support/gl_test_window.h"
+
+using namespace ostravel;
+using ostravel::testing::GLRecorder;
+using ostravel::testing::Primitive;
+using ostravel::testing::RecordedVertex;
+
+namespace {
+
+constexpr int kGrid = 10;         // tracked points on a 10-wide grid ...
+constexpr double kPitch = 100.0;  // ... 100 video pixels (4 world units) apart
+
+class Scenes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ostravel::testing::ensureGLWindow());
+        frame = std::make_unique<FrameAnalysis>();
+        for (int n = 0; n < kMaxCorners; ++n) {
+            frame->trackedPoints[n].x = float((n % kGrid) * kPitch - 450.0);
+            frame->trackedPoints[n].y = float((n / kGrid) * kPitch - 450.0);
+        }
+    }
+
+    template <typename Draw>
+    std::vector<Primitive> record(Draw draw) {
+        GLRecorder recorder;
+        draw();
+        return std::move(recorder.primitives);
+    }
+
+    std::vector<Primitive> arcs(int cornerCount, double f, double localTime = 20.0) {
+        frame->cornerCount = cornerCount;
+        time.localTime = localTime;
+        return record([&] { drawFeatureArcs(time, *frame, 0.0, f); });
+    }
+    std::vector<Primitive> fan(int cornerCount) {
+        frame->cornerCount = cornerCount;
+        return record([&] { drawFeatureFan(time, *frame, renderContext(), 0.0, 1.0); });
+    }
+    std::vector<Primitive> web(int cornerCount, double localTime, double f = 1.0) {
+        frame->cornerCount = cornerCount;
+        time.localTime = localTime;
+        return record([&] { drawFeatureWeb(time, *frame, renderContext(), 0.0, f); });
+    }
+    std::vector<Primitive> mosaic(double f, double localTime = 170.0) {
+        time.localTime = localTime;
+        return record([&] { drawVideoMosaic(time, *frame, renderContext(), f); });
+    }
+
+    // The index of the tracked point within 2 world units of (x, y), or -1.
+    int nearestPoint(const RecordedVertex& v) const {
+        const int column = int(std::lround((v.x / 0.04 + 450.0) / kPitch));
+        const int row = int(std::lround((v.y / 0.04 + 450.0) / kPitch));
+        if (column < 0 || column >= kGrid || row < 0) return -1;
+        const int n = row * kGrid + column;
+        const double dx = v.x - frame->trackedPoints[n].x * 0.04, dy = v.y - frame->trackedPoints[n].y * 0.04;
+        return dx * dx + dy * dy < 4.0 ? n : -1;
+    }
+    bool atPoint(const RecordedVertex& v, int n) const {
+        return std::fabs(v.x - frame->trackedPoints[n].x * 0.04) < 1e-4 &&
+               std::fabs(v.y - frame->trackedPoints[n].y * 0.04) < 1e-4;
+    }
+
+    std::unique_ptr<FrameAnalysis> frame;
+    SceneTime time{20.0, 0.3, 12.5, {0, 0, 0}, 0};
+};
+
+bool hasColour(const RecordedVertex& v, float r, float g, float b) {
+    return std::fabs(v.r - r) < 1e-5f && std::fabs(v.g - g) < 1e-5f && std::fabs(v.b - b) < 1e-5f;
+}
+
+// Line pairs (GL_LINES) drawn in the given colour.
+int linesInColour(const std::vector<Primitive>& primitives, float r, float g, float b) {
+    int count = 0;
+    for (const Primitive& p : primitives)
+        if (p.mode == GL_LINES)
+            for (size_t i = 0; i + 1 < p.vertices.size(); i += 2) count += hasColour(p.vertices[i + 1], r, g, b);
+    return count;
+}
+
+int count(const std::vector<Primitive>& primitives, GLenum mode, size_t vertices) {
+    int n = 0;
+    for (const Primitive& p : primitives) n += p.mode == mode && p.vertices.size() == vertices;
+    return n;
+}
+
+// The mosaic's sprites in drawing order (row by row, 96 to a row).
+std::vector<std::vector<RecordedVertex>> sprites(const std::vector<Primitive>& primitives) {
+    std::vector<std::vector<RecordedVertex>> out;
+    for (const Primitive& p : primitives)
+        if (p.mode == GL_QUADS)
+            for (size_t i = 0; i + 3 < p.vertices.size(); i += 4) out.emplace_back(p.vertices.begin() + i, p.vertices.begin() + i + 4);
+    return out;
+}
+
+// A BGR picture in a buffer with gaps after each row and after the last: pixels hold `pixel`,
+// gaps and the guard hold 255, so a read outside the picture shows in the colours.
+struct StridedFrame {
+    std::vector<uint8_t> bytes;
+    FrameImageView view;
+    StridedFrame(int width, int height, size_t stride, uint8_t pixel) : bytes(stride * height + 4096, 255) {
+        for (int y = 0; y < height; ++y)
+            for (size_t x = 0; x < size_t(width) * 3; ++x) bytes[y * stride + x] = pixel;
+        view = {bytes.data(), width, height, stride};
+    }
+};
+
+// ---- Video pixel mosaic ----------------------------------------------------------------------
+
+TEST_F(Scenes, MosaicFillsRowByRowWithTheFade) {
+    StridedFrame picture(384, 288, 384 * 3, 200);
+    frame->frameImage = picture.view;
+    const struct {
+        double f;
+        size_t rows;
+    } cases[] = {{0.005, 0}, {0.025, 36}, {0.04, 58}, {0.5, 72}, {1.0, 72}};
+    for (const auto& c : cases) EXPECT_EQ(sprites(mosaic(c.f)).size(), c.rows * kMosaicColumns) << "f = " << c.f;
+}
+
+TEST_F(Scenes, MosaicOuterRowAndColumnHaveNoSize) {
+    StridedFrame picture(384, 288, 384 * 3, 200);
+    frame->frameImage = picture.view;
+    const auto all = sprites(mosaic(1.0));
+    ASSERT_EQ(all.size(), size_t(kMosaicColumns * kMosaicRows));
+    for (size_t k = 0; k < all.size(); ++k) {
+        const bool edge = k / kMosaicColumns == 0 || k % kMosaicColumns == 0;
+        const float width = all[k][1].x - all[k][0].x;
+        EXPECT_EQ(width == 0.0f, edge) << "row " << k / kMosaicColumns << ", column " << k % kMosaicColumns;
+    }
+}
+
+// Colour from the blue byte only, with the radial reveal adding red and green between 156.5 s
+// and 166 s; every read stays inside the picture, whatever its stride and size.
+TEST_F(Scenes, MosaicColourComesFromTheBlueByteInsideThePicture) {
+    struct Case {
+        const char* name;
+        int width, height;
+        size_t stride;
+        uint8_t pixel;
+        double localTime;
+        float minBlue, maxBlue;  // over all sized sprites
+        bool grey;               // red = green = blue everywhere, else red = green = 0
+    };
+    const float white = 0.6f * (255.0f / 256) * (255.0f / 256), whiteDim = 0.6f * (0.8f * 255 / 256) * (0.8f * 255 / 256);
+    const Case cases[] = {
+        {"black frame", 384, 288, 384 * 3, 0, 170.0, 0.0f, 0.0f, true},
+        {"white before the reveal", 384, 288, 384 * 3, 255, 156.4, whiteDim - 1e-4f, white + 1e-4f, false},
+        {"white after the reveal", 384, 288, 384 * 3, 255, 166.0, whiteDim - 1e-4f, white + 1e-4f, true},
+        {"rows with gaps", 384, 288, 384 * 3 + 20, 0, 170.0, 0.0f, 0.0f, true},
+        {"small frame with gaps", 100, 50, 400, 0, 170.0, 0.0f, 0.0f, true},
+        {"one pixel", 1, 1, 3, 0, 170.0, 0.0f, 0.0f, true},
+        {"no frame", 0, 0, 0, 0, 170.0, 0.0f, 0.0f, true},
+    };
+    for (const Case& c : cases) {
+        StridedFrame picture(c.width, c.height, c.stride, c.pixel);
+        frame->frameImage = c.width > 0 ? picture.view : FrameImageView{};
+        const auto all = sprites(mosaic(1.0, c.localTime));
+        ASSERT_EQ(all.size(), size_t(kMosaicColumns * kMosaicRows)) << c.name;
+        float minBlue = 1e9f, maxBlue = -1e9f;
+        for (size_t k = 0; k < all.size(); ++k) {
+            const RecordedVertex& v = all[k][0];
+            if (c.grey) {
+                EXPECT_TRUE(v.r == v.b && v.g == v.b) << c.name << ", sprite " << k;
+            } else {
+                EXPECT_TRUE(v.r == 0.0f && v.g == 0.0f) << c.name << ", sprite " << k;
+            }
+            if (k / kMosaicColumns == 0 || k % kMosaicColumns == 0) continue;
+            minBlue = std::min(minBlue, v.b), maxBlue = std::max(maxBlue, v.b);
+        }
+        EXPECT_GE(minBlue, c.minBlue) << c.name;
+        EXPECT_LE(maxBlue, c.maxBlue) << c.name;
+    }
+}
+
+// ---- Feature arcs ----------------------------------------------------------------------------
+
+TEST_F(Scenes, ArcsJoinTheFirstTenPointsAndMarkTheFirstTwenty) {
+    const struct {
+        int cornerCount;
+        int litSegments;  // 7 of every 15 segments are lit
+        int markers;
+    } cases[] = {{2, 0, 2}, {3, 14, 3}, {12, 112, 12}, {30, 112, 20}};
+    for (const auto& c : cases) {
+        const auto primitives = arcs(c.cornerCount, 1.0);
+        EXPECT_EQ(linesInColour(primitives, 0.42f, 0.48f, 0.66f), c.litSegments) << c.cornerCount << " corners";
+        std::set<int> marked;
+        for (size_t p = 1; p < primitives.size(); ++p)
+            for (const RecordedVertex& v : primitives[p].vertices) marked.insert(nearestPoint(v));
+        EXPECT_EQ(int(marked.size()), c.markers) << c.cornerCount << " corners";
+        EXPECT_TRUE(marked.count(-1) == 0 && (marked.empty() || *marked.rbegin() == c.markers - 1));
+    }
+}
+
+TEST_F(Scenes, ArcsFadeShrinksMarkersAndOpensTheirCircles) {
+    const struct {
+        double f;
+        size_t circleVertices;
+    } cases[] = {{1.0, 21}, {0.5, 11}};
+    double reach[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        const auto primitives = arcs(3, cases[k].f);
+        EXPECT_EQ(count(primitives, GL_LINE_STRIP, cases[k].circleVertices), 3 * 5) << "f = " << cases[k].f;
+        for (size_t p = 1; p < primitives.size(); ++p)  // the ticks reach out furthest
+            for (const RecordedVertex& v : primitives[p].mode == GL_LINES ? primitives[p].vertices
+                                                                         : std::vector<RecordedVertex>{}) {
+                const int n = nearestPoint(v);
+                reach[k] = std::max(reach[k], std::hypot(v.x - frame->trackedPoints[n].x * 0.04,
+                                                         v.y - frame->trackedPoints[n].y * 0.04));
+            }
+    }
+    EXPECT_NEAR(reach[1], 0.5 * reach[0], 1e-4);
+}
+
+// ---- Feature fan -----------------------------------------------------------------------------
+
+TEST_F(Scenes, FanConnectsFromPointTwoAndGlowsFromPoint56) {
+    const struct {
+        int cornerCount;
+        int connections;  // curves for h = 1 and 2 (h = 0 has no length)
+        int sprites;
+    } cases[] = {{2, 0, 0}, {3, 2, 0}, {12, 2 * 10, 0}, {56, 2 * 15, 0}, {57, 2 * 15, 1}, {65, 2 * 16, 2},
+                 {200, 2 * 29, 18}};
+    for (const auto& c : cases) {
+        const auto primitives = fan(c.cornerCount);
+        EXPECT_EQ(linesInColour(primitives, 0.2f, 0.2f, 0.4f), 15 * c.connections) << c.cornerCount << " corners";
+        EXPECT_EQ(linesInColour(primitives, 0.2f, 0.6f, 0.7f), 15 * c.connections) << c.cornerCount << " corners";
+        EXPECT_EQ(count(primitives, GL_QUADS, 4), c.sprites) << c.cornerCount << " corners";
+    }
+}
+
+// ---- Feature web -----------------------------------------------------------------------------
+
+TEST_F(Scenes, WebChainRunsThroughThePointsUntil135Seconds) {
+    const std::set<int> long_ = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 16, 21, 26};
+    const struct {
+        int cornerCount;
+        double localTime;
+        std::set<int> starts;
+    } cases[] = {{3, 100.0, {}}, {4, 100.0, {1}}, {30, 100.0, long_}, {30, 135.0, long_}, {30, 135.01, {}}};
+    for (const auto& c : cases) {
+        std::set<int> starts;
+        for (const Primitive& p : web(c.cornerCount, c.localTime))
+            if (p.mode == GL_LINES)
+                for (size_t i = 0; i < p.vertices.size(); i += 2)
+                    if (hasColour(p.vertices[i], 0.4f, 0.6f, 1.1f))
+                        for (int n = 0; n < c.cornerCount; ++n)
+                            if (atPoint(p.vertices[i], n)) starts.insert(n);
+        EXPECT_EQ(starts, c.starts) << c.cornerCount << " corners at " << c.localTime << " s";
+    }
+}
+
+// Markers on points 1 .. cornerCount - 1, unwinding one after the other from 135 s, 0.3 s apart:
+// marker n is gone at 135 + 0.3 n + 1 / 0.7 s (a single vertex at most is left of it).
+TEST_F(Scenes, WebMarkersUnwindPointByPoint) {
+    const struct {
+        int cornerCount;
+        double localTime;
+        std::set<int> shown;
+    } cases[] = {{3, 100.0, {1, 2}}, {5, 135.0, {1, 2, 3, 4}}, {5, 136.74, {3, 4}}, {5, 137.7, {}}};
+    for (const auto& c : cases) {
+        std::set<int> shown;
+        for (const Primitive& p : web(c.cornerCount, c.localTime))
+            if (p.mode != GL_LINES && p.vertices.size() > 1)
+                for (const RecordedVertex& v : p.vertices) shown.insert(nearestPoint(v));
+        EXPECT_EQ(shown, c.shown) << c.cornerCount << " corners at " << c.localTime << " s";
+    }
+}
+
+TEST_F(Scenes, WebCablesTieTheFirstThreePointsToTheSheetDuringTheCredits) {
+    const struct {
+        int cornerCount;
+        double localTime;
+        int cables;
+    } cases[] = {{10, 8.9, 0}, {10, 12.4, 33}, {3, 20.0, 22}, {10, 43.2, 33}, {10, 43.4, 0}, {10, 60.0, 0}};
+    for (const auto& c : cases) {
+        int cables = 0, bands = 0;
+        for (const Primitive& p : web(c.cornerCount, c.localTime)) {
+            if (p.mode == GL_QUAD_STRIP) ++bands;
+            if (p.mode != GL_LINE_STRIP || !hasColour(p.vertices[0], 0.2f, 0.3f, 0.4f)) continue;
+            ++cables;
+            EXPECT_EQ(p.vertices.size(), 11u);
+            const int from = nearestPoint(p.vertices[0]);
+            EXPECT_TRUE(from >= 1 && from <= 3 && atPoint(p.vertices[0], from));
+        }
+        EXPECT_EQ(cables, c.cables) << c.cornerCount << " corners at " << c.localTime << " s";
+        EXPECT_EQ(bands, (c.cables / 11) * 6) << "alternate cables carry the band";
+    }
+}
+
+// The cables' far ends are the sheet cells drawn from the one random sequence: point 1's from
+// seed 5000, point 2's after marker 1's seed and its four draws. A draw missing or added anywhere
+// before moves them.
+TEST_F(Scenes, WebCableEndsFollowTheRandomSequence) {
+    const double t = 20.0;
+    std::vector<Vec3> expected;
+    seed(5000);
+    for (int n = 1; n <= 2; ++n) {
+        for (int k = 0; k < 11; ++k) {
+            const int gx = int(10.0 * random01() - 11.0);
+            const int gy = int(10.0 * random01() - 14.0);
+            expected.push_back(sheetPoint(t, gx, gy));
+        }
+        seed(uint32_t(n + 5017));
+        for (int k = 0; k < 4; ++k) nextRandom();
+    }
+    std::vector<RecordedVertex> ends;
+    for (const Primitive& p : web(3, t))
+        if (p.mode == GL_LINE_STRIP && hasColour(p.vertices[0], 0.2f, 0.3f, 0.4f)) ends.push_back(p.vertices.back());
+    ASSERT_EQ(ends.size(), expected.size());
+    for (size_t k = 0; k < ends.size(); ++k) {
+        EXPECT_NEAR(ends[k].x, expected[k].x, 1e-4) << "cable " << k;
+        EXPECT_NEAR(ends[k].y, expected[k].y, 1e-4) << "cable " << k;
+    }
+}
+
+// ---- The shared random sequence ---------------------------------------------------------------
+
+// Each scene leaves the sequence where its seed and the number of its draws put it.
+TEST_F(Scenes, EachSceneTakesItsDrawsFromTheSharedSequence) {
+    StridedFrame picture(384, 288, 384 * 3, 90);
+    frame->frameImage = picture.view;
+    const struct {
+        const char* name;
+        std::function<void()> draw;
+        uint32_t seedValue;  // 77: the scene seeds nothing
+        int draws;
+    } cases[] = {
+        {"mosaic", [&] { mosaic(1.0); }, 300000, 3 * kMosaicColumns * kMosaicRows},
+        {"mosaic, half the rows", [&] { mosaic(0.025); }, 300000, 3 * kMosaicColumns * 36},
+        {"mosaic, faded out", [&] { mosaic(0.005); }, 77, 0},
+        {"arcs", [&] { arcs(5, 1.0); }, 5000, 8 * 5},
+        {"arcs, many points", [&] { arcs(40, 0.7); }, 5000, 8 * 20},
+        {"fan", [&] { fan(60); }, 5000, 8 * 60},
+        {"web", [&] { web(4, 20.0); }, 3 + 5017, 4},
+        {"web, no marker", [&] { web(1, 20.0); }, 5000, 0},
+        {"web, faded out", [&] { web(40, 20.0, 0.000001); }, 77, 0},
+    };
+    for (const auto& c : cases) {
+        seed(77);
+        c.draw();
+        const uint32_t state = randomState();
+        seed(c.seedValue);
+        for (int k = 0; k < c.draws; ++k) nextRandom();
+        EXPECT_EQ(state, randomState()) << c.name;
+    }
+}
+
+}  // namespace
