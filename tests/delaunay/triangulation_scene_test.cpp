@@ -26,7 +26,7 @@ float worldY(float wy) { return (wy + 15.0f) * 20.0f; }
 
 template <typename Draw>
 std::vector<FedTriangle> feedback(Draw draw) {
-    std::vector<GLfloat> buffer(1 << 16);
+    std::vector<GLfloat> buffer(1 << 18);
     glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR, buffer.data());
     glRenderMode(GL_FEEDBACK);
     draw();
@@ -115,7 +115,9 @@ TEST_F(FeatureTriangulation, PointsTakingPart) {
         EXPECT_EQ(beyond, 0);
         // With at most point 0 only the square's halves (|n| = 900) or its four quarters around
         // point 0 are left, and nothing is drawn.
-        if (tracked <= 1) EXPECT_TRUE(drawn.empty()) << c.f << " x " << c.cornerCount;
+        if (tracked <= 1) {
+            EXPECT_TRUE(drawn.empty()) << c.f << " x " << c.cornerCount;
+        }
     }
 }
 
