@@ -67,9 +67,10 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
     ShaderBank& bank = ctx.shaders;
     const int i = programSlot;
 
-    // Light pass: depth only, from the light, into the Pbuffer.
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_FRONT);
+    // Light pass: depth only, from the light, into the Pbuffer. Front faces are culled in the
+    // context that draws; the window's culling is left alone: the eye pass sets it again when it
+    // draws there, and the composite that follows on the window draws its screen-facing quads
+    // front-on, which front-face culling would remove.
     makePbufferPairCurrent(pbuffer);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);

@@ -127,6 +127,7 @@ TEST_F(Projective, StateLeftBehind) {
         for (bool window : {true, false}) {
             window ? sdlWindowSystem().makeWindowCurrent() : sdlWindowSystem().makeOffscreenCurrent();
             glEnable(GL_BLEND);
+            glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_TEXTURE_2D);
             glEnable(GL_LIGHTING);
@@ -158,6 +159,9 @@ TEST_F(Projective, StateLeftBehind) {
         GLfloat m[16];
         glGetFloatv(GL_TEXTURE_MATRIX, m);
         for (int k = 0; k < 16; ++k) EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << k;
+        // The window's composite draws screen-facing quads front-on: no culling left there.
+        sdlWindowSystem().makeWindowCurrent();
+        EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
     }
 }
 
