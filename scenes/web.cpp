@@ -48,44 +48,49 @@ void chain(const FrameAnalysis& frame, double f) {
 }
 
 // Eleven cables from point n to cells of the credits sheet; a (0..1] grows them out from the point.
+// The bands go first and the lines after them, so texturing is switched twice rather than per
+// cable: with additive blending and no depth test the order does not change the picture.
 void cables(const SceneTime& time, const FrameAnalysis& frame, int n, double a) {
     const double t = time.localTime;
     const double px = pointX(frame, n), py = pointY(frame, n);
-    glDisable(GL_TEXTURE_2D);
+    double dx[kCablesPerPoint], dy[kCablesPerPoint];
     for (int cable = 0; cable < kCablesPerPoint; ++cable) {
         const int gx = static_cast<int>(10.0 * random01() - 11.0);  // truncation towards zero
         const int gy = static_cast<int>(10.0 * random01() - 14.0);
         const Vec3 target = sheetPoint(t, gx, gy);
-        // x moves linearly and y with s^3: the cable leaves the point sideways and bends up or down
-        // to the sheet.
-        const double dx = target.x - px, dy = target.y - py;
+        dx[cable] = target.x - px;
+        dy[cable] = target.y - py;
+    }
+    // The path: x moves linearly and y with s^3, so the cable leaves the point sideways and bends
+    // up or down to the sheet.
 
-        if (cable % 2 == 0) {
-            glEnable(GL_TEXTURE_2D);
-            glEnable(GL_BLEND);
-            colour(0.2, 0.5, 1.0);
-            glBegin(GL_QUAD_STRIP);
-            for (int k = 0; k <= 20; ++k) {
-                const double s = 0.05 * k * a;
-                const double x = px + dx * s, y = py + dy * s * s * s;
-                const double tx = dx, ty = 3.0 * s * s * dy;  // direction of the path here
-                const double length = std::sqrt(tx * tx + ty * ty);
-                const double side = length < 1e-8 ? 0.0 : 0.04 / length;
-                const double v = 0.1 * k - 1.2 * t;
-                glTexCoord2f(0.0f, static_cast<GLfloat>(v - std::floor(v)));
-                vertex(x - ty * side, y + tx * side);
-                glTexCoord2f(1.0f, 0.2f);
-                vertex(x + ty * side, y - tx * side);
-            }
-            glEnd();
-            glDisable(GL_TEXTURE_2D);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    colour(0.2, 0.5, 1.0);
+    for (int cable = 0; cable < kCablesPerPoint; cable += 2) {
+        glBegin(GL_QUAD_STRIP);
+        for (int k = 0; k <= 20; ++k) {
+            const double s = 0.05 * k * a;
+            const double x = px + dx[cable] * s, y = py + dy[cable] * s * s * s;
+            const double tx = dx[cable], ty = 3.0 * s * s * dy[cable];  // direction of the path here
+            const double length = std::sqrt(tx * tx + ty * ty);
+            const double side = length < 1e-8 ? 0.0 : 0.04 / length;
+            const double v = 0.1 * k - 1.2 * t;
+            glTexCoord2f(0.0f, static_cast<GLfloat>(v - std::floor(v)));
+            vertex(x - ty * side, y + tx * side);
+            glTexCoord2f(1.0f, 0.2f);
+            vertex(x + ty * side, y - tx * side);
         }
+        glEnd();
+    }
+    glDisable(GL_TEXTURE_2D);
 
-        colour(0.2, 0.3, 0.4);
+    colour(0.2, 0.3, 0.4);
+    for (int cable = 0; cable < kCablesPerPoint; ++cable) {
         glBegin(GL_LINE_STRIP);
         for (int k = 0; k <= 10; ++k) {
             const double s = 0.1 * k * a;
-            vertex(px + dx * s, py + dy * s * s * s);
+            vertex(px + dx[cable] * s, py + dy[cable] * s * s * s);
         }
         glEnd();
     }
