@@ -11,6 +11,7 @@
 #include "production/demo.h"
 #include "production/frame_step.h"
 #include "production/music.h"
+#include "render/outline_font.h"
 
 namespace ostravel {
 
@@ -132,7 +133,7 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
         return false;
     }
     renderContext().window = &windows();
-    // The outline font of the lettering is built here once text rendering exists.
+    createOutlineFont(renderContext());
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "assets/texture_bank.h"
 #include "math/vec3.h"
 #include "models/model_builder.h"
+#include "render/glyph_lists.h"
 #include "render/shader_bank.h"
 
 namespace ostravel {
@@ -48,6 +49,7 @@ struct RenderContext {
     TextureBank textures;
     ShaderBank shaders;
     MeshTable meshes;
+    GlyphLists font;                             // the outline font (createOutlineFont)
 };
 
 // The one RenderContext of the process.
