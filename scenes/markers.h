@@ -10,6 +10,8 @@
 // - Both scenes draw with the blending and texture of the caller (additive, blob texture bound),
 //   seed the one random sequence and take every draw of their layout, used or not, so that what
 //   follows them sees the same sequence every frame.
+// - The start fraction s0 (the sequencer always passes 0) changes nothing in either scene, nor does
+//   the fan's f (always 1).
 // - Markers are placed by a MarkerFrame computed here rather than by GL matrix calls: the result is
 //   the same picture, but hundreds of markers need not each break the vertex stream.
 #pragma once
