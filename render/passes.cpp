@@ -1,5 +1,7 @@
 #include "render/passes.h"
 
+#include <algorithm>
+
 #include "platform/gl.h"
 #include "render/billboard.h"
 
@@ -14,6 +16,20 @@ void applyCamera(const Camera& c) {
 void passPerspective(const RenderContext& ctx) {
     gluPerspective(75.0 + ctx.passProjection.fieldOfViewOffset, 1.0, ctx.passProjection.nearPlane,
                    ctx.passProjection.farPlane);
+}
+
+// glClear of the Pbuffer limited to the viewport and the lower-left w x h that will be copied out:
+// nothing outside them is drawn or copied before the next clear, and llvmpipe would otherwise
+// clear the whole 1024 x 1024 surface (about a millisecond a frame). The scissor test is off
+// everywhere else in the program.
+void clearUsedArea(GLbitfield buffers, int w, int h) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int x0 = std::min(viewport[0], 0), y0 = std::min(viewport[1], 0);
+    glScissor(x0, y0, std::max(viewport[0] + viewport[2], w) - x0, std::max(viewport[1] + viewport[3], h) - y0);
+    glEnable(GL_SCISSOR_TEST);
+    glClear(buffers);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 GLuint textureName(const TextureBank& bank, int slot) {
@@ -78,7 +94,7 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
 
     glPushMatrix();
     glViewport(0, 0, lightSize, lightSize);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    clearUsedArea(GL_DEPTH_BUFFER_BIT, lightSize, lightSize);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     passPerspective(ctx);
@@ -129,7 +145,9 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
     glPushMatrix();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const Size copy = copySize(ctx.screenCopyMode, width);
+    if (toTexture) clearUsedArea(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, copy.w, copy.h);
+    else glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     passPerspective(ctx);
@@ -174,7 +192,6 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
 
-    const Size copy = copySize(ctx.screenCopyMode, width);
     if (toTexture) copyScreenToTexture(textureName(ctx.textures, targetTextureSlot), copy.w, copy.h);
 
     glDisable(GL_POLYGON_OFFSET_FILL);
@@ -189,7 +206,7 @@ void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSl
 
     makePbufferPairCurrent(pbuffer);
     glViewport(0, 0, size, size);
-    glClear(GL_COLOR_BUFFER_BIT);
+    clearUsedArea(GL_COLOR_BUFFER_BIT, size, size);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(65.0, 1.0, 0.01, 124.0);

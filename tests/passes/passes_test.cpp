@@ -156,6 +156,7 @@ TEST_F(Projective, StateLeftBehind) {
         EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
         EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
         EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+        EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
         GLfloat m[16];
         glGetFloatv(GL_TEXTURE_MATRIX, m);
         for (int k = 0; k < 16; ++k) EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << k;
