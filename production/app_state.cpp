@@ -2,7 +2,10 @@
 
 #include <memory>
 
+#include "math/random.h"
 #include "platform/system.h"
+#include "production/demo.h"
+#include "render/render_context.h"
 
 namespace ostravel {
 
@@ -13,6 +16,13 @@ std::unique_ptr<AppState> theState = std::make_unique<AppState>();
 AppState& appState() { return *theState; }
 
 void resetAppState() { theState = std::make_unique<AppState>(); }
+
+void resetProcessState() {
+    resetAppState();
+    resetRenderContext();
+    resetCurrentDemo();
+    seed(1);
+}
 
 void resetClock(FrameClock& clock) {
     clock.accumulated = 0.0;

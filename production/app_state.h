@@ -73,4 +73,9 @@ struct AppState {
 AppState& appState();
 void resetAppState();
 
+// Every process-wide object back to its state at program start: AppState, RenderContext, the
+// Demo being rendered and the random sequence. Every test fixture that runs production code
+// starts with it.
+void resetProcessState();
+
 }  // namespace ostravel

@@ -27,6 +27,24 @@ void clampRenderTargetEdges() {
 
 Demo* currentDemo() { return renderingDemo; }
 
+void resetCurrentDemo() { renderingDemo = nullptr; }
+
+void drawCurrentDemoScene(RenderContext& ctx) {
+    if (Demo* demo = currentDemo()) drawAnalysisPicture(demo->scene, demo->video, demo->sceneTime(), ctx);
+}
+
+SceneTime Demo::sceneTime() const {
+    SceneTime time;
+    time.localTime = localTime;
+    time.pulse = pulse;
+    time.pulseSum = pulseSum;
+    std::copy(cameraSnapshot, cameraSnapshot + 3, time.cameraPos);
+    time.textureSlotBase = textureSlotBase;
+    time.frameDt = frameDt;
+    time.framesRendered = framesRendered;
+    return time;
+}
+
 double beatPulse(double t) {
     // pi/2 - 0.4: the peaks fall at t = k + 0.4 / pi.
     return std::pow(std::fabs(std::sin(std::numbers::pi * t + 1.1707963267948966)) * 1.015, 8.0);
@@ -65,7 +83,7 @@ void Demo::Init(RenderContext& ctx) {
     createRenderTarget(ctx.textures, largeRenderTarget, 1024, 1024);
     clampRenderTargetEdges();
 
-    greetings.assign(kGreetings.begin(), kGreetings.end());
+    scene.greetings.assign(kGreetings.begin(), kGreetings.end());
 
     loadTexture(ctx.textures, ctx.swapHook, "textures/blob41b.jpg", textureSlotBase + 10);
     loadTextureWithAlpha(ctx.textures, ctx.swapHook, "textures/cir.jpg", "textures/ciralpha.jpg", textureSlotBase + 13);
@@ -114,7 +132,7 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     pulse = beatPulse(t);
     pulseSum += pulse;
 
-    projectivePass(ctx, pbuffer, nullptr, sceneDraw, 0, 32, 0, ctx.projector, ctx.projector, true, 800,
+    projectivePass(ctx, pbuffer, nullptr, drawCurrentDemoScene, 0, 32, 0, ctx.projector, ctx.projector, true, 800,
                    largeRenderTarget);
 
     ctx.passSize = 800;

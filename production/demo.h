@@ -16,6 +16,7 @@
 #include "analysis/video.h"
 #include "math/spline.h"
 #include "render/passes.h"
+#include "scenes/sequencer.h"
 
 namespace ostravel {
 
@@ -43,7 +44,6 @@ public:
     double pulseSum = 0.0;
 
     VideoState video;
-    std::vector<std::string> greetings;
 
     // Slot numbers.
     int32_t textureSlotBase = 0;
@@ -54,18 +54,24 @@ public:
     int32_t projectionProgramSlot = 2;
     int32_t blurProgramSlot = 0;
 
-    // Scene data (contour ribbons and the scenes' own curves and texts).
-    std::array<Spline, 1000> contourSplines;
+    // Scene data: the sequencer's records (contour ribbons, triangulation buffers, the greetings),
+    // and the scenes' own curves and texts.
+    SceneState scene;
     std::array<Spline, 30> sceneSplines;
     std::array<Spline, 3> frameSplines;
     std::array<std::string, 9> sceneTexts;
 
-    // The scene drawing the projective pass calls back into; none until a sequencer is attached.
-    PassDraw sceneDraw = nullptr;
+    // What the scenes read of this frame (time, beat, camera, texture range).
+    SceneTime sceneTime() const;
 };
 
 // The Demo being rendered, for the projective pass's scene callback.
 Demo* currentDemo();
+// Back to no Demo being rendered (for tests).
+void resetCurrentDemo();
+
+// The projective pass's scene callback: the scene sequencer on the Demo being rendered.
+void drawCurrentDemoScene(RenderContext& ctx);
 
 // Beat envelope at time t: (|sin(pi t + pi/2 - 0.4)| * 1.015) ^ 8.
 double beatPulse(double t);

@@ -4,7 +4,7 @@
 #include "math/random.h"
 #include "production/frame_step.h"
 #include "production/music.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/support/shell_fixture.h"
 
 using namespace ostravel;
 using ostravel::testing::ShellTest;

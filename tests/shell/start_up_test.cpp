@@ -1,4 +1,4 @@
-#include "tests/shell/shell_fixture.h"
+#include "tests/support/shell_fixture.h"
 
 using namespace ostravel;
 using ostravel::testing::ShellTest;

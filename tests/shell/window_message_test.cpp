@@ -1,7 +1,7 @@
 #include <cmath>
 
 #include "production/frame_step.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/support/shell_fixture.h"
 
 using namespace ostravel;
 using ostravel::testing::ShellTest;

@@ -40,8 +40,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(ensureGLWindow()) << "no GL context";
-        resetAppState();
-        resetRenderContext();
+        resetProcessState();
         installShellPlatform(&windows, &sound);
         windowKills = 0;
         AppState& app = appState();
