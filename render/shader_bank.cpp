@@ -166,7 +166,8 @@ LinkedShaderPair& linkedPair(ShaderBank& bank, uint32_t vertex, uint32_t fragmen
     return stored;
 }
 
-// The GL contexts of the show keep their own bound programs and profile switches.
+// The GL contexts of the show keep their own bound programs and profile switches. GL has no
+// name for "the current context"; the window layer's SDL does (a thread-local read).
 ShaderContextState& currentState(ShaderBank& bank) {
     const void* context = SDL_GL_GetCurrentContext();
     for (ShaderContextState& state : bank.contextStates)
