@@ -262,12 +262,52 @@ def scenario_capture(args, display):
     print(result.stdout)
 
 
+def edge_density_and_mean(path):
+    """Share of pixels on an edge (line geometry, letters, sprites) and the mean colour."""
+    from PIL import Image, ImageFilter, ImageStat
+    image = Image.open(path).convert("RGB")
+    edges = image.convert("L").filter(ImageFilter.FIND_EDGES).histogram()
+    return sum(edges[40:]) / sum(edges), ImageStat.Stat(image).mean
+
+
+# What the show's timetable puts on screen at these times. The glow-only picture (composite and
+# glow sprites, no scenes) has no edges at all; each of these must show line geometry.
+TIMETABLE = [
+    # time, least edge density, what must be visible
+    (2, 0.005, "point quadtrees and the triangulation in blue"),
+    (30, 0.05, "the graph paper, the credits and the picture cards"),
+    (75, 0.003, "contour fans and outlines over the playing video"),
+    (100, 0.02, "ribbons, shimmer strips and quadtrees"),
+    (150, 0.005, "the triangulation at full strength"),
+    (170, 0.03, "the video pixel mosaic"),
+]
+
+
+def scenario_timetable(args, display):
+    out = tempfile.mkdtemp(prefix="ostravel-timetable-")
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    times = ",".join(str(t) for t, _, _ in TIMETABLE)
+    result = subprocess.run([args.capture, "--fps", "10", "--at", times, "--out", out, "--show", args.show],
+                            env=env, capture_output=True, text=True, timeout=600)
+    if result.returncode != 0:
+        raise Failure(f"capture failed ({result.returncode}): {result.stderr}")
+    for t, least, what in TIMETABLE:
+        density, mean = edge_density_and_mean(os.path.join(out, f"frame-{t:07.2f}.png"))
+        print(f"{t:5.1f} s  edges {density:.4f}  mean colour {[round(c, 1) for c in mean]}  ({what})")
+        if density < least:
+            raise Failure(f"at {t} s {what} should be visible: edge density {density:.4f} < {least}")
+        if t in (2, 150) and not mean[2] > mean[0]:
+            raise Failure(f"at {t} s the picture should be blue: mean colour {mean}")
+    shutil.rmtree(out)
+
+
 SCENARIOS = {
     "run-and-escape": scenario_run_and_escape,
     "quit": scenario_quit,
     "windowed": scenario_windowed,
     "missing-music": scenario_missing_music,
     "capture": scenario_capture,
+    "timetable": scenario_timetable,
     "no-display": scenario_no_display,
     "no-sound-device": scenario_no_sound_device,
 }
