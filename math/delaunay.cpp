@@ -69,6 +69,38 @@ void sortByX(int32_t nv, Vec3* vertices, DelaunayWorkspace& work) {
     std::copy(scratch, scratch + nv, vertices);
 }
 
+// Room in the edge table for `edgeCapacity` edges at half load at most.
+bool growEdgeTable(DelaunayWorkspace& work, int32_t edgeCapacity) {
+    size_t size = 1;
+    while (size < 2 * size_t(edgeCapacity)) size *= 2;
+    if (work.edgeTable.size() >= size) return true;
+    try {
+        work.edgeTable.assign(size, DelaunayWorkspace::EdgeSlot{});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// Marks every edge whose two vertices (in either order) occur more than once in the list: the
+// edges inside the hole. Same outcome as comparing every pair, in one pass.
+void markSharedEdges(Edge* edges, int32_t edgeCount, DelaunayWorkspace::EdgeSlot* table, size_t tableSize,
+                     int32_t stamp) {
+    const size_t mask = tableSize - 1;
+    for (int32_t e = 0; e < edgeCount; ++e) {
+        const uint32_t a = uint32_t(edges[e].p1), b = uint32_t(edges[e].p2);
+        const uint64_t key = a < b ? (uint64_t(a) << 32 | b) : (uint64_t(b) << 32 | a);
+        size_t h = size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+        while (table[h].stamp == stamp && table[h].key != key) h = (h + 1) & mask;
+        if (table[h].stamp != stamp) {
+            table[h] = DelaunayWorkspace::EdgeSlot{key, e, stamp};
+        } else {
+            edges[e].removed = true;
+            edges[table[h].first].removed = true;
+        }
+    }
+}
+
 }  // namespace
 
 bool circumcircle(double xp, double yp, double x1, double y1, double x2, double y2, double x3, double y3,
@@ -93,7 +125,7 @@ bool DelaunayWorkspace::reserve(int32_t maxVertices) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return true;
+    return growEdgeTable(*this, kFirstEdges);
 }
 
 int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& triangleCount,
@@ -117,6 +149,9 @@ int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& tr
     } catch (const std::bad_alloc&) {
         return kDelaunayNoEdgeBuffer;
     }
+    if (!growEdgeTable(work, kFirstEdges)) return kDelaunayNoEdgeBuffer;
+    // Entries are told apart by the insertion they belong to (stamps 1 .. nv): forget the last call's.
+    std::fill(work.edgeTable.begin(), work.edgeTable.end(), DelaunayWorkspace::EdgeSlot{});
 
     sortByX(nv, vertices, work);
 
@@ -190,9 +225,13 @@ int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& tr
             for (;;) {
                 if (edgeCount + 3 >= edgeCapacity) {
                     edgeCapacity += kEdgeStep;
+                    bool grown = growEdgeTable(work, edgeCapacity);
                     try {
-                        if (work.edges.size() < size_t(edgeCapacity)) work.edges.resize(edgeCapacity);
+                        if (grown && work.edges.size() < size_t(edgeCapacity)) work.edges.resize(edgeCapacity);
                     } catch (const std::bad_alloc&) {
+                        grown = false;
+                    }
+                    if (!grown) {
                         triangleCount = count;
                         return kDelaunayEdgeGrowthFailed;
                     }
@@ -214,11 +253,7 @@ int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& tr
 
         // An edge shared by two removed triangles is inside the hole; the rest bound it.
         Edge* edges = work.edges.data();
-        for (int32_t j = 0; j < edgeCount; ++j)
-            for (int32_t k = j + 1; k < edgeCount; ++k)
-                if ((edges[j].p1 == edges[k].p2 && edges[j].p2 == edges[k].p1) ||
-                    (edges[j].p1 == edges[k].p1 && edges[j].p2 == edges[k].p2))
-                    edges[j].removed = edges[k].removed = true;
+        markSharedEdges(edges, edgeCount, work.edgeTable.data(), work.edgeTable.size(), i + 1);
 
         for (int32_t j = 0; j < edgeCount; ++j) {
             if (edges[j].removed) continue;

@@ -62,7 +62,13 @@ struct DelaunayWorkspace {
     std::vector<int32_t> activeOf;   // per triangle slot: index into `active`, or -1 when finished
     std::vector<Circle> active;      // unfinished triangles with their circles, in no order
     std::vector<int32_t> removals;   // slots to remove for the current point
+    struct EdgeSlot {
+        uint64_t key = 0;     // the edge's two vertex indices, smaller first
+        int32_t first = 0;    // the first edge of the list with this key
+        int32_t stamp = 0;    // the insertion the entry belongs to (older entries count as empty)
+    };
     std::vector<Edge> edges;
+    std::vector<EdgeSlot> edgeTable;  // open addressing, a power of two of at least twice the edges
     std::vector<uint64_t> sortKeys;
     std::vector<Vec3> sortScratch;
 
