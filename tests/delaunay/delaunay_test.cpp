@@ -140,12 +140,12 @@ TEST(Triangulate, SameDecisionsAsTheStraightforwardMethod) {
     std::mt19937 gen(2024);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(gen); };
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    const char* kinds[] = {"uniform", "grid", "duplicates", "columns", "rows", "tiny", "clustered", "scene"};
+    const char* kinds[] = {"uniform", "grid", "duplicates", "columns", "rows", "tiny", "clustered", "scene", "fan"};
     DelaunayWorkspace work;  // reused throughout, as the scene reuses it
     std::map<int32_t, int> codes;
     int compared = 0;
     for (int round = 0; round < 3000; ++round) {
-        const int kind = round % 8;
+        const int kind = round % 9;
         std::vector<Vec3> pts;
         const int n = kind == 5 ? pick(1, 6) : round % 97 == 0 ? pick(600, 1500) : pick(1, 160);
         for (int i = 0; i < n; ++i) {
@@ -158,6 +158,11 @@ TEST(Triangulate, SameDecisionsAsTheStraightforwardMethod) {
             case 5: x = float(pick(0, 2)), y = float(pick(0, 2)); break;
             case 6: x = 1e-3f * uniform(-1, 1) + float(pick(0, 1)), y = 1e-3f * uniform(-1, 1); break;
             case 7: x = uniform(-12.8f, 12.8f), y = uniform(-9.6f, 9.6f); break;
+            case 8: {  // on a left half circle, then its centre: one hole of all (the edge list grows)
+                const float a = 3.14159f * uniform(0, 1);
+                x = i + 1 == n ? 0.0f : -std::sin(a), y = i + 1 == n ? 0.0f : std::cos(a);
+                break;
+            }
             default: break;
             }
             pts.push_back(makeVec3(x, y, 0.0f));
