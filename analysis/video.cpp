@@ -36,6 +36,9 @@ namespace {
 
 constexpr int kCutFrames[] = {449, 985, 2207};
 constexpr int kLargestCornerRequest = 1650;
+// Frames a read steps over (each one decoded and dropped) rather than seeking: a seek costs
+// about as much as 15 reads on the show's video.
+constexpr int64_t kLongestStep = 8;
 
 void pointViewAtFrame(FrameAnalysis& f, const cv::Mat& image) {
     if (image.empty()) {
@@ -47,9 +50,15 @@ void pointViewAtFrame(FrameAnalysis& f, const cv::Mat& image) {
 
 // Reads frame `index` into frameImage. A seek costs far more than a plain read on this file
 // (Motion-JPEG: ~15x), so seek only when the wanted frame is not the next one the capture
-// returns. A failed read leaves a black frame of the video size.
+// returns, or a few frames after it (a slow machine skips frames; stepping over them is cheaper).
+// A failed read leaves a black frame of the video size.
 void readFrame(VideoImages& im, int32_t index, int width, int height) {
-    if (index != im.nextReadFrame) im.capture.set(cv::CAP_PROP_POS_FRAMES, index);
+    if (index != im.nextReadFrame) {
+        const int64_t ahead = int64_t(index) - im.nextReadFrame;
+        bool stepped = im.nextReadFrame >= 0 && ahead > 0 && ahead <= kLongestStep;
+        for (int64_t k = 0; stepped && k < ahead; ++k) stepped = im.capture.grab();
+        if (!stepped) im.capture.set(cv::CAP_PROP_POS_FRAMES, index);
+    }
     const bool ok = im.capture.read(im.frameImage);
     if (ok && im.frameImage.cols == width && im.frameImage.rows == height && im.frameImage.type() == CV_8UC3) {
         im.nextReadFrame = index + 1;
@@ -165,6 +174,9 @@ void openVideo(VideoState& video, const char* path) {
         f.videoFrameCount = static_cast<int32_t>(im.capture.get(cv::CAP_PROP_FRAME_COUNT));
     }
     im.usable = im.capture.isOpened() && f.videoWidth >= 2 && f.videoHeight >= 2 && f.videoFrameCount >= 2;
+    // The analysis images are small: OpenCV's worker pool costs more in hand-overs than it saves,
+    // and on a loaded machine its waits dominate the pass. OpenCV runs on this thread only.
+    cv::setNumThreads(1);
     if (!im.usable) {
         im.capture.release();
         f.videoFrameRate = f.videoWidth = f.videoHeight = f.videoFrameCount = 0;

@@ -215,16 +215,15 @@ TEST_F(ShowVideoAnalysis, ContoursOnlyInsideTheSearchWindows) {
     }
 }
 
-TEST_F(ShowVideoAnalysis, PlainReadsGiveTheSamePixelsAsSeeks) {
+TEST_F(ShowVideoAnalysis, ReadsAndShortStepsGiveTheSamePixelsAsSeeks) {
     VideoState jumping;
     openVideo(jumping, kVideoPath.c_str());
-    const int first = 980;  // across the cut at 985
-    for (int i = 0; i < 10; ++i) {
-        analyseAt(first + i, 80);  // the next frame each time: plain reads
-        analyseFrame(jumping, AnalysisInput{80, 0, 0, 0, 3, 1});
+    // Next frames (plain reads) and steps over 1, 2, 7 and 8 frames, across the cut at 985.
+    for (int frame : {980, 981, 982, 984, 987, 988, 996, 1005, 1006}) {
+        analyseAt(frame, 80);
         jumping.frame.videoTime = (2600 + 0.5) / 24;  // somewhere far away first
         analyseFrame(jumping, AnalysisInput{80, 0, 0, 0, 3, 1});
-        jumping.frame.videoTime = (first + i + 0.5) / 24;
+        jumping.frame.videoTime = (frame + 0.5) / 24;
         analyseFrame(jumping, AnalysisInput{80, 0, 0, 0, 3, 1});
         const FrameImageView& a = video.frame.frameImage;
         const FrameImageView& b = jumping.frame.frameImage;
@@ -232,7 +231,7 @@ TEST_F(ShowVideoAnalysis, PlainReadsGiveTheSamePixelsAsSeeks) {
         ASSERT_EQ(a.height, b.height);
         for (int y = 0; y < a.height; ++y)
             ASSERT_EQ(std::memcmp(a.data + y * a.stride, b.data + y * b.stride, size_t(a.width) * 3), 0)
-                << "frame " << first + i << " row " << y;
+                << "frame " << frame << " row " << y;
         EXPECT_EQ(cornersOf(video.frame), cornersOf(jumping.frame));
     }
     releaseVideo(jumping);
