@@ -101,6 +101,31 @@ void markSharedEdges(Edge* edges, int32_t edgeCount, DelaunayWorkspace::EdgeSlot
     }
 }
 
+// The per-triangle buffers (what a finished flag per triangle is to the straightforward method)
+// and the sort's, for nv points.
+bool growTriangleBuffers(DelaunayWorkspace& work, int32_t nv) {
+    const size_t triangles = 4 * size_t(std::max(nv, 1));
+    try {
+        if (work.activeOf.size() < triangles) work.activeOf.resize(triangles);
+        if (work.active.size() < triangles) work.active.resize(triangles);
+        if (work.removals.size() < triangles) work.removals.resize(triangles);
+        if (work.sortKeys.size() < size_t(nv)) work.sortKeys.resize(nv);
+        if (work.sortScratch.size() < size_t(nv)) work.sortScratch.resize(nv);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool growEdgeBuffers(DelaunayWorkspace& work) {
+    try {
+        if (work.edges.size() < size_t(kFirstEdges)) work.edges.resize(kFirstEdges);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return growEdgeTable(work, kFirstEdges);
+}
+
 }  // namespace
 
 bool circumcircle(double xp, double yp, double x1, double y1, double x2, double y2, double x3, double y3,
@@ -114,18 +139,7 @@ bool circumcircle(double xp, double yp, double x1, double y1, double x2, double 
 }
 
 bool DelaunayWorkspace::reserve(int32_t maxVertices) {
-    const size_t triangles = 4 * size_t(std::max(maxVertices, 1));
-    try {
-        if (activeOf.size() < triangles) activeOf.resize(triangles);
-        if (active.size() < triangles) active.resize(triangles);
-        if (removals.size() < triangles) removals.resize(triangles);
-        if (sortKeys.size() < size_t(maxVertices)) sortKeys.resize(maxVertices);
-        if (sortScratch.size() < size_t(maxVertices)) sortScratch.resize(maxVertices);
-        if (edges.size() < size_t(kFirstEdges)) edges.resize(kFirstEdges);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return growEdgeTable(*this, kFirstEdges);
+    return growTriangleBuffers(*this, maxVertices) && growEdgeBuffers(*this);
 }
 
 int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& triangleCount,
@@ -134,22 +148,9 @@ int32_t triangulate(int32_t nv, Vec3* vertices, Triangle* triangles, int32_t& tr
         triangleCount = 0;
         return kDelaunayOk;
     }
+    if (!growTriangleBuffers(work, nv)) return kDelaunayNoFlagBuffer;
+    if (!growEdgeBuffers(work)) return kDelaunayNoEdgeBuffer;
     const size_t triangleLimit = 4 * size_t(nv);
-    try {
-        if (work.activeOf.size() < triangleLimit) work.activeOf.resize(triangleLimit);
-        if (work.active.size() < triangleLimit) work.active.resize(triangleLimit);
-        if (work.removals.size() < triangleLimit) work.removals.resize(triangleLimit);
-        if (work.sortKeys.size() < size_t(nv)) work.sortKeys.resize(nv);
-        if (work.sortScratch.size() < size_t(nv)) work.sortScratch.resize(nv);
-    } catch (const std::bad_alloc&) {
-        return kDelaunayNoFlagBuffer;
-    }
-    try {
-        if (work.edges.size() < size_t(kFirstEdges)) work.edges.resize(kFirstEdges);
-    } catch (const std::bad_alloc&) {
-        return kDelaunayNoEdgeBuffer;
-    }
-    if (!growEdgeTable(work, kFirstEdges)) return kDelaunayNoEdgeBuffer;
     // Entries are told apart by the insertion they belong to (stamps 1 .. nv): forget the last call's.
     std::fill(work.edgeTable.begin(), work.edgeTable.end(), DelaunayWorkspace::EdgeSlot{});
 
