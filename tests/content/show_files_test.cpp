@@ -11,12 +11,13 @@ namespace {
 
 using ostravel::contenttest::showPath;
 
-// The Demo's Init, the music loader and the model builder, in the order they open them. The
-// three "cgeffects/" programs come from the rendering generator and are not checked here.
+// The Demo's Init, the music loader and the model builder, in the order they open them.
 constexpr const char* kOpenedPaths[] = {
     "rec1.rcc", "rec2.rcc",
     "textures/blob41b.jpg", "textures/cir.jpg", "textures/ciralpha.jpg", "textures/circle.jpg",
     "textures/z1.jpg", "textures/z2.jpg", "textures/z3.jpg", "textures/z4.jpg", "textures/z5.jpg",
+    "cgeffects/vertex_projection_anisotropic.cpp", "cgeffects/fragment_projection_anisotropic.cpp",
+    "cgeffects/fragment_Blur256.cpp",
     "meshes/head.3ds", "meshes/SKIN.JPG", "meshes/SKINBUMP.JPG", "meshes/EYEBLEND.JPG", "meshes/alphaEYEBLEND.JPG",
     "textures/try1.avi",
     "music//[Bexil] Sorvain.ogg",
