@@ -21,8 +21,16 @@ struct VideoImages {
     cv::Mat grayImage;          // 8-bit, video size, darkened near cuts
     cv::Mat halfGrayImage;      // 8-bit, half video size: the bilinear reduction of grayImage
     cv::Mat edgeImage;          // 8-bit, half video size: Canny edges, searched for contours
-    // Outputs of the OpenCV calls, kept so that their capacity carries over between passes.
-    std::vector<cv::Point2f> cornerPoints;
+    // The corner detector's per-frame half: minimum eigenvalue of the gradient covariance per
+    // pixel, its 3 x 3 dilation, and the interior local maxima strongest first. Only the
+    // threshold and the spacing change between passes on one frame.
+    cv::Mat eigImage;
+    cv::Mat tempImage;
+    double eigMax = 0.0;
+    bool cornersPrepared = false;
+    std::vector<int32_t> localMaxima;  // pixel indices y * width + x
+    std::vector<int32_t> cellHead, cellNext;  // spacing grid: accepted corners chained per cell
+    // Outputs of the contour search, kept so that their capacity carries over between passes.
     std::vector<std::vector<cv::Point>> contours;
     std::vector<cv::Vec4i> hierarchy;
 };
@@ -92,6 +100,75 @@ void findTopLevelContours(VideoImages& im, ContourList& list) {
         for (const cv::Point& p : im.contours[k]) list.points.push_back({p.x, p.y});
         list.starts.push_back(static_cast<int32_t>(list.points.size()));
     }
+}
+
+// Corner detection as cv::goodFeaturesToTrack(grey, corners, count, quality, minDistance, no
+// mask, block 3, gradient 3, no Harris) computes it, split in two. Per frame: the eigenvalue
+// image E, its dilation D and the candidates (interior pixels with E == D, E > 0) sorted by E
+// descending, equal values the later pixel first (OpenCV's order). Per pass: the candidates
+// above maxE * quality (a threshold to zero before the dilation keeps exactly these, as the
+// dilation of a thresholded image is the thresholded dilation), thinned to the spacing with a
+// grid of cells of the rounded distance, up to the count asked for.
+void prepareCorners(VideoImages& im) {
+    cv::cornerMinEigenVal(im.grayImage, im.eigImage, 3, 3);
+    cv::minMaxLoc(im.eigImage, nullptr, &im.eigMax);
+    cv::dilate(im.eigImage, im.tempImage, cv::Mat());
+    const int w = im.eigImage.cols, h = im.eigImage.rows;
+    im.localMaxima.clear();
+    for (int y = 1; y < h - 1; ++y) {
+        const float* e = im.eigImage.ptr<float>(y);
+        const float* d = im.tempImage.ptr<float>(y);
+        for (int x = 1; x < w - 1; ++x)
+            if (e[x] > 0.0f && e[x] == d[x]) im.localMaxima.push_back(y * w + x);
+    }
+    const float* e = im.eigImage.ptr<float>(0);  // continuous: created whole at open
+    std::sort(im.localMaxima.begin(), im.localMaxima.end(), [e](int32_t a, int32_t b) {
+        return e[a] > e[b] || (e[a] == e[b] && a > b);
+    });
+    im.cornersPrepared = true;
+}
+
+int32_t selectCorners(VideoImages& im, const CornerRequest& r, std::array<std::array<float, 2>, kMaxCorners>& out) {
+    const int w = im.eigImage.cols, h = im.eigImage.rows;
+    const float* e = im.eigImage.ptr<float>(0);
+    const float threshold = static_cast<float>(im.eigMax * r.quality);
+    const int32_t wanted = std::min(r.count, kMaxCorners);
+    int32_t n = 0;
+    if (r.minDistance < 1.0) {
+        for (int32_t index : im.localMaxima) {
+            if (!(e[index] > threshold) || n == wanted) break;
+            out[n++] = {float(index % w), float(index / w)};
+        }
+        return n;
+    }
+    const int cell = cvRound(r.minDistance);
+    const int gridW = (w + cell - 1) / cell, gridH = (h + cell - 1) / cell;
+    const double minDistance2 = r.minDistance * r.minDistance;
+    im.cellHead.assign(size_t(gridW) * gridH, -1);
+    im.cellNext.resize(size_t(wanted));
+    for (int32_t index : im.localMaxima) {
+        if (!(e[index] > threshold) || n == wanted) break;
+        const int x = index % w, y = index / w;
+        const int cx = x / cell, cy = y / cell;
+        bool good = true;
+        for (int yy = std::max(0, cy - 1); good && yy <= std::min(gridH - 1, cy + 1); ++yy) {
+            for (int xx = std::max(0, cx - 1); good && xx <= std::min(gridW - 1, cx + 1); ++xx) {
+                for (int32_t j = im.cellHead[size_t(yy) * gridW + xx]; j >= 0; j = im.cellNext[j]) {
+                    const float dx = float(x) - out[j][0], dy = float(y) - out[j][1];
+                    if (dx * dx + dy * dy < minDistance2) {
+                        good = false;
+                        break;
+                    }
+                }
+            }
+        }
+        if (!good) continue;
+        int32_t& head = im.cellHead[size_t(cy) * gridW + cx];
+        im.cellNext[n] = head;
+        head = n;
+        out[n++] = {float(x), float(y)};
+    }
+    return n;
 }
 
 void trackPoints(FrameAnalysis& f, const AnalysisInput& in, double speed) {
@@ -186,7 +263,12 @@ void openVideo(VideoState& video, const char* path) {
     im.grayImage = cv::Mat::zeros(h, w, CV_8UC1);
     im.halfGrayImage = cv::Mat::zeros(h / 2, w / 2, CV_8UC1);
     im.edgeImage = cv::Mat::zeros(h / 2, w / 2, CV_8UC1);
-    im.cornerPoints.reserve(kLargestCornerRequest);
+    im.eigImage = cv::Mat::zeros(h, w, CV_32FC1);
+    im.tempImage = cv::Mat::zeros(h, w, CV_32FC1);
+    im.cornersPrepared = false;
+    im.localMaxima.reserve(size_t(w) * h / 4);
+    im.cellHead.reserve(size_t(w) * h);
+    im.cellNext.reserve(kMaxCorners);
     im.nextReadFrame = 0;
     pointViewAtFrame(f, im.frameImage);
     for (auto& corner : f.corners) corner = {-6.0f, -6.0f};
@@ -225,12 +307,8 @@ void analyseFrame(VideoState& video, const AnalysisInput& in) {
         if (darkening > 0) cv::subtract(im.grayImage, cv::Scalar::all(darkening), im.grayImage);  // saturating
     }
 
-    const CornerRequest request = cornerRequest(in.cameraX, in.cameraY, in.pulse, in.localTime);
-    cv::goodFeaturesToTrack(im.grayImage, im.cornerPoints, request.count, request.quality, request.minDistance,
-                            cv::noArray(), 3, false, 0.04);
-    const int found = std::min<int>(static_cast<int>(im.cornerPoints.size()), kMaxCorners);
-    for (int i = 0; i < found; ++i) f.corners[i] = {im.cornerPoints[i].x, im.cornerPoints[i].y};
-    f.cornerCount = found;
+    if (frameChanged || !im.cornersPrepared) prepareCorners(im);
+    f.cornerCount = selectCorners(im, cornerRequest(in.cameraX, in.cameraY, in.pulse, in.localTime), f.corners);
 
     const ContourGates gates = contourGates(in.localTime, frameChanged);
     if (gates.edgeWindow) {

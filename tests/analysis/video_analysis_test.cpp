@@ -166,6 +166,7 @@ TEST_F(ShowVideoAnalysis, CornersAndContoursMatchTheStepsDoneByHand) {
         {200, 70, 0, 5.5, 1.0, 0.0},     {449, 74, 245, 5.5, 1.0, 0.3},   {452, 74, 140, 3.0, 0.5, 1.0},
         {456, 75, 0, 5.5, 1.0, 0.0},     {1100, 100, 0, 1.0, 2.0, 0.8},   {0, 101, 245, 5.5, 1.0, 0.0},
         {3, 130, 140, 5.5, 1.0, 0.0},    {1700, 150, 0, 5.5, 0.0, 1.0},   {3150, 190, 0, 0.0, 1.0, 0.0},
+        {2300, 160, 0, 5.5, 0.19, 0.6},  {2800, 178, 0, 4.0, 0.3, 0.2},   {600, 80, 0, 5.5, 4.0, 0.9},
     };
     int paddedSearchDiffers = 0;
     for (const Case& c : cases) {
@@ -189,8 +190,11 @@ TEST_F(ShowVideoAnalysis, CornersAndContoursMatchTheStepsDoneByHand) {
         EXPECT_EQ(contoursOf(f), expected);
         paddedSearchDiffers += padded != expected;
 
-        // Same frame again: no refresh, the search runs on the image the last search left.
-        analyseAt(c.frame, c.t, c.cameraX, c.cameraY, c.pulse);
+        // Same frame again with another request: no refresh, the search runs on the image the
+        // last search left; the corners follow the new count, quality and spacing.
+        const double x2 = c.cameraX * 0.5, y2 = c.cameraY * 0.3, pulse2 = 1.0 - c.pulse;
+        analyseAt(c.frame, c.t, x2, y2, pulse2);
+        EXPECT_EQ(cornersOf(f), peerCorners(grey, cornerRequest(x2, y2, pulse2, c.t)));
         EXPECT_EQ(contoursOf(f), searchInPlace(edges));
         EXPECT_EQ(contoursOf(f), expected);
 
