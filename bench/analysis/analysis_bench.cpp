@@ -36,6 +36,8 @@ namespace {
 std::atomic<long> allocations{0};
 }  // namespace
 
+// The replaced operator new takes its memory from malloc, so free is the matching release.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     ++allocations;
     if (void* p = std::malloc(size ? size : 1)) return p;
