@@ -132,6 +132,10 @@ void drawContourShimmer(const FrameAnalysis& frame, double f) {
     }
 }
 
+void reserveSplinePool(SplinePool& pool, int controlPoints) {
+    for (Spline& spline : pool) spline.points.reserve(static_cast<size_t>(controlPoints));
+}
+
 void drawContourRibbons(const FrameAnalysis& frame, SplinePool& pool, double f) {
     for (Spline& s : pool) reset(s);
     const ContourList& list = frame.contours;

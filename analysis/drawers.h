@@ -25,6 +25,9 @@ void drawContourFans(const FrameAnalysis& frame, double f, double pulse);
 // Strips through every 8th point of contours over 270 points, jittered; one random number per
 // contour plus two per vertex. The caller seeds the sequence from the time.
 void drawContourShimmer(const FrameAnalysis& frame, double f);
+// Gives every spline of the pool room for `controlPoints` control points once, at start-up: the
+// ribbons rebuild the pool every pass and then reuse that room instead of allocating.
+void reserveSplinePool(SplinePool& pool, int controlPoints);
 // Clears the whole pool first, whatever the fade. Contour k fits spline k + 1 through every 6th
 // point of its first ~43 % (contours over 90 points) and draws a jittered glow ribbon of up to
 // 30 f samples and a core line of up to 100 f samples; contours from the 1000th on get none.

@@ -265,6 +265,12 @@ void openVideo(VideoState& video, const char* path) {
     im.edgeImage = cv::Mat::zeros(h / 2, w / 2, CV_8UC1);
     im.eigImage = cv::Mat::zeros(h, w, CV_32FC1);
     im.tempImage = cv::Mat::zeros(h, w, CV_32FC1);
+    // The contour storage, sized once for the edge image: a boundary visits each edge pixel at most
+    // about twice, and top-level contours are far fewer than the pixels. A pass that needs more
+    // grows it (and keeps the room).
+    const size_t edgePixels = size_t(w / 2) * size_t(h / 2);
+    video.frame.contours.points.reserve(2 * edgePixels);
+    video.frame.contours.starts.reserve(edgePixels / 8 + 1);
     im.cornersPrepared = false;
     im.localMaxima.reserve(size_t(w) * h / 4);
     im.cellHead.reserve(size_t(w) * h);

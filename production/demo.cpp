@@ -84,6 +84,8 @@ void Demo::Init(RenderContext& ctx) {
     clampRenderTargetEdges();
 
     scene.greetings.assign(kGreetings.begin(), kGreetings.end());
+    // About one control point per 14 contour points: 256 covers a contour of 3500 points.
+    reserveSplinePool(scene.contourSplines, 256);
 
     loadTexture(ctx.textures, ctx.swapHook, "textures/blob41b.jpg", textureSlotBase + 10);
     loadTextureWithAlpha(ctx.textures, ctx.swapHook, "textures/cir.jpg", "textures/ciralpha.jpg", textureSlotBase + 13);

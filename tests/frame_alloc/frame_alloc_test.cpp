@@ -32,7 +32,7 @@ enum class Caller { Show, Driver, OpenCV };
 Caller caller() {
     void* frames[64];
     const int n = backtrace(frames, 64);
-    for (int i = 3; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {  // the test's own frames match none of the names
         Dl_info info;
         if (!dladdr(frames[i], &info) || !info.dli_fname) continue;
         if (std::strstr(info.dli_fname, "_dri.so") || std::strstr(info.dli_fname, "libLLVM") ||
