@@ -84,13 +84,7 @@ void drawAnalysis(VideoState& video, SplinePool& pool, double t, double pulse) {
 void BM_WholeShow(benchmark::State& state) {
     if (!std::filesystem::exists(kVideo)) return state.SkipWithError("no generated video");
     if (!ostravel::testing::ensureGLWindow()) return state.SkipWithError("no GL context");
-    glViewport(0, 0, 800, 600);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(75.0, 800.0 / 600.0, 1.5, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0, 0, 7.6, 0, 0, 0, 0, 1, 0);
+    ostravel::testing::useSequencerView();
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
 

@@ -8,6 +8,7 @@
 
 #include "math/ease.h"
 #include "platform/gl.h"
+#include "production/greetings.h"
 #include "render/outline_font.h"
 #include "scenes/lettering.h"
 #include "tests/support/gl_test_window.h"
@@ -43,9 +44,7 @@ void BM_Lettering(benchmark::State& state) {
     }
     RenderContext& ctx = context();
     if (!ctx.font.base) createOutlineFont(ctx);
-    const std::vector<std::string> greetings{"Halvmoon", "Nexor",     "Plasmid",   "Vertigon",
-                                             "Copperline", "Sinewave", "Moravia 5", "Quasitron",
-                                             "Kobaltz",  "Rastafon",  "Lumenik",   "Zeroshift"};
+    const std::vector<std::string> greetings(kGreetings.begin(), kGreetings.end());
     SceneTime time;
     time.localTime = double(state.range(0));
     time.pulse = 0.3;
@@ -53,13 +52,7 @@ void BM_Lettering(benchmark::State& state) {
     const double t = time.localTime;
     const double f1 = ramp(t, 4, 0.22) - ramp(t, 48, 0.05) + ramp(t, 99, 0.12) - ramp(t, 122.5, 0.12);
     const double f2 = ramp(t, 16, 0.1) - ramp(t, 38, 0.2);
-    glViewport(0, 0, 800, 600);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(75.0, 800.0 / 600.0, 1.5, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0, 0, 7.6, 0, 0, 0, 0, 1, 0);
+    ostravel::testing::useSequencerView();
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_ONE, GL_ONE);
     for (auto _ : state) {

@@ -44,13 +44,7 @@ void run(benchmark::State& state, Draw draw) {
         state.SkipWithError("no GL context");
         return;
     }
-    glViewport(0, 0, 800, 600);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(75.0, 800.0 / 600.0, 1.5, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(0, 0, 7.6, 0, 0, 0, 0, 1, 0);
+    ostravel::testing::useSequencerView();
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw();

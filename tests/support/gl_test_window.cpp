@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/gl.h"
+
 namespace ostravel::testing {
 
 bool ensureGLWindow() {
@@ -17,6 +19,16 @@ bool ensureGLWindow() {
         state = (sdl.startUp() && sdl.createWindow(request) == WindowFailure::None) ? 1 : -1;
     }
     return state == 1 && sdlWindowSystem().makeWindowCurrent();
+}
+
+void useSequencerView() {
+    glViewport(0, 0, 800, 600);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(75.0, 800.0 / 600.0, 1.5, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0, 0, 7.6, 0, 0, 0, 0, 1, 0);
 }
 
 }  // namespace ostravel::testing

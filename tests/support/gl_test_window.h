@@ -13,6 +13,10 @@ namespace ostravel::testing {
 // Returns false when no GL context can be had.
 bool ensureGLWindow();
 
+// The scene sequencer's view on the whole 800 x 600 window: 75 degree perspective (near 1.5,
+// far 100), the eye at (0, 0, 7.6) looking at the origin, model-view current.
+void useSequencerView();
+
 // Real GL through the SDL window system; messages come from `events`; each swap runs onSwap.
 class ScriptedWindows : public WindowSystem {
 public:
