@@ -23,7 +23,7 @@ namespace ostravel {
 class Demo {
 public:
     virtual ~Demo() = default;
-    // Slot order of the original object: SetTime, Render, (reserved), Init, (reserved).
+    // Virtual slot order: SetTime, Render, (reserved), Init, (reserved).
     virtual void SetTime(double& time);
     virtual void Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]);
     virtual void Reserved2() {}
