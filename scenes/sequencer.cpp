@@ -1,5 +1,7 @@
 #include "scenes/sequencer.h"
 
+#include <time.h>
+
 #include <cmath>
 
 #include "assets/texture_bank.h"
@@ -21,7 +23,15 @@ constexpr int kBlobTexture = 10;
 // The generator's seed from a time: the integer part, wrapped to 32 bits.
 uint32_t seedFromTime(double value) { return static_cast<uint32_t>(static_cast<int64_t>(value)); }
 
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
 }  // namespace
+
+SequencerTimings* sequencerTimings = nullptr;
 
 SequencerFades sequencerFades(double t) {
     auto r = [t](double t0, double rate) { return ramp(t, t0, rate); };
@@ -52,9 +62,13 @@ void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& 
     const double t = time.localTime;
     const SequencerFades fades = sequencerFades(t);
     const FrameAnalysis& frame = video.frame;
+    SequencerTimings* const timings = sequencerTimings;
+    const double analysisStart = timings ? threadCpuSeconds() : 0.0;
 
     analyseFrame(video, AnalysisInput{t, time.frameDt, time.framesRendered, time.pulse, time.cameraPos[0],
                                       time.cameraPos[1]});
+    const double geometryStart = timings ? threadCpuSeconds() : 0.0;
+    if (timings) timings->analysisSeconds += geometryStart - analysisStart;
 
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -126,6 +140,7 @@ void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& 
     }
 
     glPopMatrix();
+    if (timings) timings->geometrySeconds += threadCpuSeconds() - geometryStart;
 }
 
 }  // namespace ostravel

@@ -46,6 +46,17 @@ SequencerFades sequencerFades(double localTime);
 // a negative (or non-finite) z selects no scene (-1).
 int sceneMode(double cameraZ);
 
+// CPU time of the calling thread spent in drawAnalysisPicture, for the show benchmark: the
+// analysis of the video frame, and the geometry (every drawer and scene after it, GL driver work
+// on this thread included). Each call adds to the figures; the reader clears them.
+struct SequencerTimings {
+    double analysisSeconds = 0.0;
+    double geometrySeconds = 0.0;
+};
+
+// Null in the show, which then pays one test per pass.
+extern SequencerTimings* sequencerTimings;
+
 void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& time, RenderContext& ctx);
 
 }  // namespace ostravel

@@ -1,0 +1,425 @@
+// bench_show: plays the whole show through the real Demo and per-frame driver on a fixed time step
+// (frame n at n / fps, music off, a counter for the clock), into a hidden 800 x 600 window on
+// SDL's offscreen driver, and measures every frame:
+//
+//   frame     wall time of the frame step plus a glFinish after it (the swap is not counted)
+//   analysis  CPU time of this thread in the video analysis
+//   geometry  CPU time of this thread in the drawers and scenes after the analysis (the GL
+//             driver's work on this thread for what they submit included)
+//   gl        wall time of the glFinish, plus the wall time of the step that this thread did not
+//             spend on the CPU (waits for the rasteriser inside the step, e.g. at texture copies;
+//             on a busy machine also time the thread waited for a core)
+//   other     CPU time of the rest of the step: passes, blur, composite, camera paths
+//
+//   bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot]
+//
+// Run it from the show folder (or name it with --show). It prints median, 99th percentile and
+// maximum per 10 s of show time and overall, and writes into DIR (default: the folder it was
+// started in) frames.csv (one row a frame), blocks.csv (one row a block, then "all"), and, with
+// gnuplot on the path, show_frames.gp and show_frames.png: frame time over show time with the
+// sections of the timetable marked.
+// Exit status: 0 when the show played to its end, 1 on bad arguments, 2 when it could not start
+// or ended early, 3 when the figures could not be written.
+#include <SDL.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "platform/gl.h"
+#include "platform/system.h"
+#include "production/app_state.h"
+#include "production/frame_step.h"
+#include "scenes/sequencer.h"
+
+using namespace ostravel;
+
+namespace {
+
+struct EndOfRun {
+    int status;
+};
+
+// No message box may wait for a click; the clock is a counter that moves one frame per frame.
+class BenchSystem : public SystemServices {
+public:
+    explicit BenchSystem(int fps) : fps_(fps) {}
+    void nextFrame() { counter_ += 1000; }
+
+    MessageAnswer showMessage(std::string_view text, std::string_view caption, MessageIcon, MessageButtons buttons) override {
+        std::fprintf(stderr, "message \"%.*s\": %.*s\n", int(caption.size()), caption.data(), int(text.size()), text.data());
+        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+    bool copyToClipboard(const std::string&) override { return true; }
+    int64_t performanceCounter() override { return counter_; }
+    int64_t performanceFrequency() override { return int64_t(fps_) * 1000; }
+    void cursorPosition(double& x, double& y) override { x = y = 0.0; }
+    [[noreturn]] void exitProcess(int status) override { throw EndOfRun{status}; }
+
+private:
+    int fps_;
+    int64_t counter_ = 0;
+};
+
+struct Options {
+    int fps = 60;
+    double until = -1.0;
+    std::filesystem::path out = ".";
+    std::string show;
+    bool plot = true;
+};
+
+bool parseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--fps" && hasValue) {
+            options.fps = std::atoi(argv[++i]);
+            if (options.fps < 1 || options.fps > 1000) return false;
+        } else if (arg == "--until" && hasValue) {
+            char* end = nullptr;
+            options.until = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !(options.until > 0.0)) return false;
+        } else if (arg == "--out" && hasValue) {
+            options.out = argv[++i];
+        } else if (arg == "--show" && hasValue) {
+            options.show = argv[++i];
+        } else if (arg == "--no-plot") {
+            options.plot = false;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// One frame's figures, in milliseconds.
+struct FrameFigures {
+    double showTime;
+    double frame;
+    double analysis;
+    double geometry;
+    double gl;
+    double glFinish;
+    double other;
+    double processCpu;  // every thread of the process (the rasteriser's included) during the frame
+    double swap;
+};
+
+// What the tables and blocks.csv report, and how each is read from a frame.
+struct Measure {
+    const char* name;
+    double (*of)(const FrameFigures&);
+};
+
+constexpr Measure kMeasures[] = {
+    {"frame", [](const FrameFigures& f) { return f.frame; }},
+    {"analysis", [](const FrameFigures& f) { return f.analysis; }},
+    {"geometry", [](const FrameFigures& f) { return f.geometry; }},
+    {"analysis_geometry", [](const FrameFigures& f) { return f.analysis + f.geometry; }},
+    {"gl", [](const FrameFigures& f) { return f.gl; }},
+    {"other", [](const FrameFigures& f) { return f.other; }},
+    {"process_cpu", [](const FrameFigures& f) { return f.processCpu; }},
+};
+constexpr int kMeasureCount = int(std::size(kMeasures));
+
+struct Summary {
+    double median = 0.0, p99 = 0.0, max = 0.0;
+};
+
+// Nearest rank, as the capture tool counts.
+Summary summarise(std::vector<double> values) {
+    Summary s;
+    if (values.empty()) return s;
+    std::sort(values.begin(), values.end());
+    auto rank = [&](double p) {
+        return values[std::min(values.size() - 1, static_cast<size_t>(std::ceil(p * double(values.size())) - 1))];
+    };
+    s.median = rank(0.5);
+    s.p99 = rank(0.99);
+    s.max = values.back();
+    return s;
+}
+
+struct Block {
+    std::string label;
+    double start, end;
+    size_t frames;
+    Summary measures[kMeasureCount];
+};
+
+Block makeBlock(std::string label, double start, double end, const std::vector<const FrameFigures*>& frames) {
+    Block block{std::move(label), start, end, frames.size(), {}};
+    std::vector<double> values(frames.size());
+    for (int m = 0; m < kMeasureCount; ++m) {
+        for (size_t i = 0; i < frames.size(); ++i) values[i] = kMeasures[m].of(*frames[i]);
+        block.measures[m] = summarise(values);
+    }
+    return block;
+}
+
+void printBlock(const Block& b) {
+    const Summary* s = b.measures;
+    std::printf("%-9s %6zu | %6.2f %6.2f %7.2f | %5.2f %5.2f | %5.2f %5.2f | %5.2f %5.2f %6.2f | %5.2f %5.2f %6.2f | %5.2f %5.2f\n",
+                b.label.c_str(), b.frames, s[0].median, s[0].p99, s[0].max, s[1].median, s[1].p99, s[2].median,
+                s[2].p99, s[3].median, s[3].p99, s[3].max, s[4].median, s[4].p99, s[4].max, s[5].median, s[5].p99);
+}
+
+bool writeFramesCsv(const std::filesystem::path& path, const std::vector<FrameFigures>& frames) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "frame,show_time_s,frame_ms,analysis_ms,geometry_ms,gl_ms,gl_finish_ms,other_cpu_ms,process_cpu_ms,swap_ms\n");
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const FrameFigures& r = frames[i];
+        std::fprintf(f, "%zu,%.6f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f\n", i + 1, r.showTime, r.frame, r.analysis,
+                     r.geometry, r.gl, r.glFinish, r.other, r.processCpu, r.swap);
+    }
+    return std::fclose(f) == 0;
+}
+
+bool writeBlocksCsv(const std::filesystem::path& path, const std::vector<Block>& blocks) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "block,start_s,end_s,frames");
+    for (const Measure& m : kMeasures) std::fprintf(f, ",%s_median_ms,%s_p99_ms,%s_max_ms", m.name, m.name, m.name);
+    std::fprintf(f, "\n");
+    for (const Block& b : blocks) {
+        std::fprintf(f, "%s,%.3f,%.3f,%zu", b.label.c_str(), b.start, b.end, b.frames);
+        for (const Summary& s : b.measures) std::fprintf(f, ",%.4f,%.4f,%.4f", s.median, s.p99, s.max);
+        std::fprintf(f, "\n");
+    }
+    return std::fclose(f) == 0;
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The timetable's sections: name, start, end, and the label row they sit on (overlapping
+// sections on different rows).
+struct Section {
+    const char* name;
+    double start, end;
+    int row;
+};
+constexpr Section kSections[] = {
+    {"credits", 4.0, 48.0, 0},      {"contours", 65.0, 111.0, 0}, {"breakdown", 135.0, 145.0, 0},
+    {"mosaic", 160.0, 184.0, 0},    {"greetings", 95.0, 124.0, 1}, {"video playback", 50.0, kShowLength, 2},
+};
+
+bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& blocks, int fps) {
+    const std::filesystem::path script = dir / "show_frames.gp";
+    FILE* f = std::fopen(script.c_str(), "w");
+    if (!f) return false;
+    // Room for every block's 99th percentile and the goals; rarer spikes are clipped (their
+    // maxima are in blocks.csv and the table).
+    double top = 40.0;
+    for (const Block& b : blocks) top = std::max(top, 1.15 * b.measures[0].p99);
+    const double sectionTop = top * 1.3;
+    std::fprintf(f, "set terminal pngcairo size 1600,1000 font 'sans,11'\n");
+    std::fprintf(f, "set output '%s'\n", (dir / "show_frames.png").c_str());
+    std::fprintf(f, "set datafile separator ','\nset datafile columnheaders\nset key outside top center horizontal\nset grid ytics\n");
+    std::fprintf(f, "set xrange [0:%.1f]\nset xtics 10\nset lmargin 10\nset rmargin 4\n", kShowLength + 0.5);
+    std::fprintf(f, "set multiplot layout 2,1 title 'Ostravel on %d fps fixed step: frame time over show time'\n", fps);
+
+    // Top: the whole frame, the sections shaded behind it.
+    std::fprintf(f, "set size 1,0.62\nset origin 0,0.36\n");
+    std::fprintf(f, "set ylabel 'frame (step + glFinish), ms'\nset yrange [0:%.1f]\n", sectionTop);
+    int object = 1;
+    const char* colours[] = {"#d0e4ff", "#ffe0c0", "#d8f0d0"};
+    for (const Section& s : kSections) {
+        const double y0 = top * (1.02 + 0.09 * s.row), y1 = y0 + top * 0.075;
+        std::fprintf(f,
+                     "set object %d rect from %.2f,%.2f to %.2f,%.2f fc rgb '%s' fs solid 1.0 border lc rgb '#808080' "
+                     "behind\n",
+                     object++, s.start, y0, s.end, y1, colours[s.row]);
+        std::fprintf(f, "set label '%s %g-%g s' at %.2f,%.2f center font 'sans,10' front\n", s.name, s.start,
+                     s.end, 0.5 * (s.start + s.end), 0.5 * (y0 + y1));
+        if (s.row == 0)
+            std::fprintf(f, "set object %d rect from %.2f,0 to %.2f,%.2f fc rgb '#f0f4fa' fs solid 1.0 noborder behind\n",
+                         object++, s.start, s.end, top);
+    }
+    std::fprintf(f, "set arrow from %.1f,0 to %.1f,%.2f nohead dt 3 lc rgb 'black'\n", kShowLength, kShowLength, top);
+    std::fprintf(f, "set label 'end' at %.1f,%.2f right offset -0.5,0 font 'sans,10'\n", kShowLength, top * 0.97);
+    std::fprintf(f,
+                 "plot '%s' using 2:3 with points pt 7 ps 0.15 lc rgb '#4060a0' title 'frame', \\\n"
+                 "  '%s' every ::0::%zu using 2:5:($3-$2):(0) with vectors nohead lw 3 lc rgb '#20a020' title 'median per 10 s', \\\n"
+                 "  '' every ::0::%zu using 2:6:($3-$2):(0) with vectors nohead lw 3 lc rgb '#d02020' title 'p99 per 10 s', \\\n"
+                 "  16.7 with lines dt 2 lw 1.5 lc rgb '#20a020' title 'median goal 16.7 ms', \\\n"
+                 "  33 with lines dt 2 lw 1.5 lc rgb '#d02020' title 'p99 goal 33 ms'\n",
+                 (dir / "frames.csv").c_str(), (dir / "blocks.csv").c_str(), blocks.size() - 2, blocks.size() - 2);
+    std::fprintf(f, "unset object\nunset label\nunset arrow\n");
+
+    // Bottom: where the time goes.
+    double partsTop = 10.0;
+    for (const Block& b : blocks) partsTop = std::max({partsTop, 1.15 * b.measures[3].p99, 1.15 * b.measures[4].p99});
+    std::fprintf(f, "set size 1,0.36\nset origin 0,0\nset xlabel 'show time, s'\n");
+    std::fprintf(f, "set ylabel 'parts, ms'\nset yrange [0:%.1f]\n", partsTop);
+    std::fprintf(f,
+                 "plot '%s' using 2:4 with points pt 7 ps 0.15 lc rgb '#e08000' title 'analysis (CPU)', \\\n"
+                 "  '' using 2:5 with points pt 7 ps 0.15 lc rgb '#8040c0' title 'geometry (CPU)', \\\n"
+                 "  '' using 2:6 with points pt 7 ps 0.15 lc rgb '#008080' title 'GL (wait + glFinish)', \\\n"
+                 "  '%s' every ::0::%zu using 2:15:($3-$2):(0) with vectors nohead lw 3 lc rgb 'black' title 'analysis + geometry p99 per 10 s', \\\n"
+                 "  5 with lines dt 2 lw 1.5 lc rgb 'black' title 'goal 5 ms'\n",
+                 (dir / "frames.csv").c_str(), (dir / "blocks.csv").c_str(), blocks.size() - 2);
+    std::fprintf(f, "unset multiplot\n");
+    if (std::fclose(f) != 0) return false;
+    return std::system(("gnuplot " + shellQuoted(script.string())).c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot]\n");
+        return 1;
+    }
+    std::error_code error;
+    options.out = std::filesystem::absolute(options.out);
+    std::filesystem::create_directories(options.out, error);
+    if (error) {
+        std::fprintf(stderr, "cannot make the output folder %s\n", options.out.c_str());
+        return 1;
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!options.show.empty() && chdir(options.show.c_str()) != 0) {
+        std::fprintf(stderr, "cannot enter the show folder %s\n", options.show.c_str());
+        return 1;
+    }
+    const double lastTime = options.until > 0.0 ? std::min(options.until, kShowLength) : kShowLength;
+
+    BenchSystem system(options.fps);
+    installSystemServices(&system);
+    installShellPlatform(nullptr, nullptr, ShellOptions{.hiddenWindow = true});
+    AppState& app = appState();
+    app.musicEnabled = false;
+    app.killWindow = KillGLWindow;
+
+    SequencerTimings timings;
+    std::vector<FrameFigures> frames;
+    frames.reserve(static_cast<size_t>(lastTime * options.fps) + 2);
+    int status = 0;
+    bool started = false;
+    try {
+        if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
+        started = true;
+        sequencerTimings = &timings;
+        while (app.demoTime < lastTime - 1e-9) {
+            system.nextFrame();
+            timings = {};
+            const double wall0 = wallSeconds();
+            const double cpu0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+            const double process0 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            FrameStep();
+            const double wall1 = wallSeconds();
+            const double cpu1 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+            glFinish();
+            const double wall2 = wallSeconds();
+            const double process2 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            app.windows->swapBuffers();
+            const double wall3 = wallSeconds();
+
+            const double stepWait = std::max(0.0, (wall1 - wall0) - (cpu1 - cpu0));
+            frames.push_back(FrameFigures{
+                .showTime = app.demoTime,
+                .frame = 1e3 * (wall2 - wall0),
+                .analysis = 1e3 * timings.analysisSeconds,
+                .geometry = 1e3 * timings.geometrySeconds,
+                .gl = 1e3 * (stepWait + (wall2 - wall1)),
+                .glFinish = 1e3 * (wall2 - wall1),
+                .other = 1e3 * std::max(0.0, (cpu1 - cpu0) - timings.analysisSeconds - timings.geometrySeconds),
+                .processCpu = 1e3 * (process2 - process0),
+                .swap = 1e3 * (wall3 - wall2),
+            });
+            if (frames.size() % (10 * size_t(options.fps)) == 0) {
+                std::fprintf(stderr, "\r%6.1f s of show time", app.demoTime);
+                std::fflush(stderr);
+            }
+        }
+    } catch (const EndOfRun& end) {
+        // The show ends itself after its last second; anything earlier is a failure.
+        if (!(started && app.demoTime > kShowLength)) {
+            std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", end.status, app.demoTime);
+            status = 2;
+        }
+    }
+    sequencerTimings = nullptr;
+    std::fprintf(stderr, "\n");
+    if (frames.empty()) {
+        SDL_Quit();
+        return 2;
+    }
+
+    // Blocks of 10 s of show time, then the whole run.
+    std::map<int, std::vector<const FrameFigures*>> byBlock;
+    std::vector<const FrameFigures*> all;
+    for (const FrameFigures& r : frames) {
+        byBlock[static_cast<int>(r.showTime / 10.0)].push_back(&r);
+        all.push_back(&r);
+    }
+    std::vector<Block> blocks;
+    for (const auto& [index, members] : byBlock) {
+        char label[32];
+        std::snprintf(label, sizeof label, "%d-%d s", index * 10, index * 10 + 10);
+        blocks.push_back(makeBlock(label, index * 10.0, std::min(index * 10.0 + 10.0, kShowLength), members));
+    }
+    blocks.push_back(makeBlock("all", 0.0, frames.back().showTime, all));
+
+    std::printf("%zu frames at %d fps up to %.3f s (ms; analysis, geometry, other: CPU of this thread; gl: wait + glFinish)\n",
+                frames.size(), options.fps, app.demoTime);
+    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-18s | %-11s\n", "block", "frames", "frame med p99 max",
+                "analysis", "geometry", "analysis+geometry", "gl med p99 max", "other");
+    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-18s | %-11s\n", "", "", "", "med p99", "med p99",
+                "med p99 max", "", "med p99");
+    for (const Block& b : blocks) printBlock(b);
+
+    const Block& overall = blocks.back();
+    const bool frameGoal = overall.measures[0].median <= 16.7 && overall.measures[0].p99 <= 33.0;
+    const bool cpuGoal = overall.measures[3].p99 <= 5.0;
+    std::printf("goals: frame median <= 16.7 ms and p99 <= 33 ms: %s; analysis + geometry p99 <= 5 ms: %s\n",
+                frameGoal ? "met" : "MISSED", cpuGoal ? "met" : "MISSED");
+    for (const Block& b : blocks) {
+        if (&b == &overall) break;
+        if (b.measures[0].median > 16.7 || b.measures[0].p99 > 33.0 || b.measures[3].p99 > 5.0)
+            std::printf("  %s misses a goal (frame median %.2f, p99 %.2f; analysis + geometry p99 %.2f)\n",
+                        b.label.c_str(), b.measures[0].median, b.measures[0].p99, b.measures[3].p99);
+    }
+
+    if (!writeFramesCsv(options.out / "frames.csv", frames) || !writeBlocksCsv(options.out / "blocks.csv", blocks)) {
+        std::fprintf(stderr, "cannot write the figures into %s\n", options.out.c_str());
+        status = status ? status : 3;
+    } else {
+        std::printf("figures: %s, %s\n", (options.out / "frames.csv").c_str(), (options.out / "blocks.csv").c_str());
+        if (options.plot) {
+            if (writePlot(options.out, blocks, options.fps))
+                std::printf("plot: %s\n", (options.out / "show_frames.png").c_str());
+            else
+                std::fprintf(stderr, "no plot: gnuplot failed or is missing (Debian: gnuplot-nox)\n");
+        }
+    }
+    std::fflush(stdout);
+    SDL_Quit();
+    return status;
+}
