@@ -1,0 +1,184 @@
+#include "video_writer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace ostravel {
+namespace {
+
+struct Format {
+    const char* extension;
+    std::vector<std::string> codecs;  // ffmpeg output options
+};
+
+// CRF 18 is close to visually lossless for H.264; VP9's constant-quality mode needs -b:v 0, and
+// cpu-used 4 with row threading keeps it within a few times the H.264 encoding time.
+const Format kFormats[] = {
+    {".mp4",
+     {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k",
+      "-movflags", "+faststart"}},
+    {".webm",
+     {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-deadline", "good", "-cpu-used", "4", "-row-mt", "1",
+      "-pix_fmt", "yuv420p", "-c:a", "libopus", "-b:a", "160k"}},
+};
+
+std::string extensionOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    return path.substr(dot);
+}
+
+const Format* formatFor(const std::string& path) {
+    const std::string extension = extensionOf(path);
+    for (const Format& format : kFormats)
+        if (extension == format.extension) return &format;
+    return nullptr;
+}
+
+std::string seconds(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+}  // namespace
+
+bool videoFormatKnown(const std::string& path) { return formatFor(path) != nullptr; }
+
+bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
+    abort();
+    const Format* format = formatFor(settings.path);
+    if (!format) {
+        error = "unknown video format for " + settings.path + ": use .mp4 (H.264, AAC) or .webm (VP9, Opus)";
+        return false;
+    }
+    settings_ = settings;
+    const std::string extension = extensionOf(settings.path);
+    partPath_ = settings.path.substr(0, settings.path.size() - extension.size()) + ".part" + extension;
+
+    // Created here so that an unwritable place shows before any frame is rendered.
+    const int probe = ::open(partPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (probe < 0) {
+        error = "cannot write " + settings.path + ": " + std::strerror(errno);
+        return false;
+    }
+    ::close(probe);
+
+    const std::string size = std::to_string(settings.width) + "x" + std::to_string(settings.height);
+    const std::string duration = seconds(double(settings.frames) / settings.fps);
+    std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
+                                     "-framerate", std::to_string(settings.fps), "-i", "pipe:0",
+                                     "-ss", seconds(settings.audioStart), "-t", duration, "-i", settings.audioPath,
+                                     "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip"};
+    args.insert(args.end(), format->codecs.begin(), format->codecs.end());
+    args.insert(args.end(), {"-t", duration, partPath_});
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        ::unlink(partPath_.c_str());
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+    const int spawned = posix_spawnp(&encoder_, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[0]);
+    if (spawned != 0) {
+        encoder_ = -1;
+        ::close(ends[1]);
+        ::unlink(partPath_.c_str());
+        error = spawned == ENOENT ? "ffmpeg not found on PATH: the video is encoded by the ffmpeg program (Debian package ffmpeg)"
+                                  : std::string("cannot start ffmpeg: ") + std::strerror(spawned);
+        return false;
+    }
+    pipe_ = ends[1];
+    // An encoder that gives up closes the pipe: that must come back as EPIPE, not end this process.
+    signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+bool VideoWriter::writeFrame(const unsigned char* rgb, std::string& error) {
+    size_t left = size_t(settings_.width) * size_t(settings_.height) * 3;
+    while (left > 0) {
+        const ssize_t n = ::write(pipe_, rgb, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int cause = errno;
+            waitForEncoder(error);
+            if (error.empty()) error = std::string("ffmpeg stopped taking frames: ") + std::strerror(cause);
+            abort();
+            return false;
+        }
+        rgb += n;
+        left -= size_t(n);
+    }
+    return true;
+}
+
+bool VideoWriter::waitForEncoder(std::string& error) {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    int status = 0;
+    pid_t done;
+    do done = ::waitpid(encoder_, &status, 0);
+    while (done < 0 && errno == EINTR);
+    encoder_ = -1;
+    if (done < 0) {
+        error = std::string("lost the ffmpeg process: ") + std::strerror(errno);
+        return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    error = WIFEXITED(status) ? "ffmpeg failed with status " + std::to_string(WEXITSTATUS(status))
+                              : "ffmpeg ended by signal " + std::to_string(WTERMSIG(status));
+    return false;
+}
+
+bool VideoWriter::finish(std::string& error) {
+    if (encoder_ < 0) {
+        error = "no video is being written";
+        return false;
+    }
+    if (!waitForEncoder(error)) {
+        abort();
+        return false;
+    }
+    if (std::rename(partPath_.c_str(), settings_.path.c_str()) != 0) {
+        error = "cannot move " + partPath_ + " to " + settings_.path + ": " + std::strerror(errno);
+        abort();
+        return false;
+    }
+    partPath_.clear();
+    return true;
+}
+
+void VideoWriter::abort() {
+    if (pipe_ >= 0) ::close(pipe_);
+    pipe_ = -1;
+    if (encoder_ > 0) {
+        ::kill(encoder_, SIGKILL);  // its output is thrown away: no need to let it finish or speak
+        while (::waitpid(encoder_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    encoder_ = -1;
+    if (!partPath_.empty()) ::unlink(partPath_.c_str());
+    partPath_.clear();
+}
+
+}  // namespace ostravel

@@ -1,0 +1,59 @@
+// VideoWriter: a video file with sound, encoded by the ffmpeg program fed raw frames on a pipe.
+//
+// The container follows the file's extension: .mp4 holds H.264 (yuv420p, CRF 18) and AAC, .webm
+// holds VP9 and Opus. The sound is cut from an audio file (the show's Ogg) to the same range as
+// the picture: from audioStart for frames / fps seconds, so that frame n and the sound at
+// audioStart + n / fps meet in the file.
+//
+// Frames are width x height x 3 bytes (R, G, B), rows bottom-up as glReadPixels returns them.
+// Until finish() succeeds the file lives under a temporary name beside the final one
+// (out.part.mp4: ffmpeg picks the format by the extension); finish() renames it, and a writer
+// destroyed before that kills ffmpeg and removes the temporary file. ffmpeg is found on PATH;
+// its own error lines go to standard error.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace ostravel {
+
+struct VideoSettings {
+    std::string path;         // .mp4 or .webm
+    int width = 800;
+    int height = 600;
+    int fps = 60;
+    std::string audioPath;    // the sound's source file
+    double audioStart = 0.0;  // seconds into audioPath
+    long frames = 0;          // the planned count: the sound lasts frames / fps
+};
+
+// True when the extension names a container the writer knows (.mp4, .webm).
+bool videoFormatKnown(const std::string& path);
+
+class VideoWriter {
+public:
+    VideoWriter() = default;
+    VideoWriter(const VideoWriter&) = delete;
+    VideoWriter& operator=(const VideoWriter&) = delete;
+    ~VideoWriter() { abort(); }
+
+    // Starts ffmpeg. False, with the reason in `error`, when the extension is unknown, the
+    // temporary file cannot be created or ffmpeg cannot be started.
+    bool open(const VideoSettings& settings, std::string& error);
+    // One frame of settings.width x settings.height RGB bytes.
+    bool writeFrame(const unsigned char* rgb, std::string& error);
+    // Ends the stream, waits for ffmpeg and moves the file to its final name.
+    bool finish(std::string& error);
+    // Stops ffmpeg and removes the temporary file (nothing when not open).
+    void abort();
+
+private:
+    bool waitForEncoder(std::string& error);
+
+    VideoSettings settings_;
+    std::string partPath_;
+    pid_t encoder_ = -1;
+    int pipe_ = -1;
+};
+
+}  // namespace ostravel
