@@ -9,6 +9,7 @@ person would drive it: keys into the focused window, clicks on the dialog's butt
 boxes are found by their captions and answered with Return.
 """
 import argparse
+import json
 import os
 import re
 import shutil
@@ -300,6 +301,126 @@ def scenario_timetable(args, display):
             raise Failure(f"at {t} s the picture should be blue: mean colour {mean}")
     shutil.rmtree(out)
 
+def decode(*args):
+    """Raw output of an ffmpeg decode (numpy arrays are made by the caller)."""
+    return subprocess.run(["ffmpeg", "-v", "error", *args], capture_output=True, check=True, timeout=120).stdout
+
+
+def mirror_show(show, missing):
+    """A copy of the show folder made of links to its files, without the file `missing`."""
+    folder = tempfile.mkdtemp(prefix="ostravel-incomplete-")
+    for root, _, files in os.walk(show):
+        target = os.path.join(folder, os.path.relpath(root, show))
+        os.makedirs(target, exist_ok=True)
+        for name in files:
+            if os.path.relpath(os.path.join(root, name), show) != missing:
+                os.symlink(os.path.join(root, name), os.path.join(target, name))
+    return folder
+
+
+def scenario_video(args, display):
+    import numpy as np
+    out = tempfile.mkdtemp(prefix="ostravel-video-")
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    fps, start, end = 30, 1.0, 4.0
+    frames = round((end - start) * fps)
+    movie = os.path.join(out, "show.mp4")
+    result = subprocess.run([args.capture, "--video", movie, "--fps", str(fps), "--from", str(start), "--until",
+                             str(end), "--show", args.show], env=env, capture_output=True, timeout=300)
+    log = result.stderr.decode()  # as written: the progress line is rewritten with \r
+    if result.returncode != 0:
+        raise Failure(f"video capture failed ({result.returncode}): {log}")
+    if os.listdir(out) != ["show.mp4"]:
+        raise Failure(f"the output folder holds {os.listdir(out)}")
+    if f"\rframe {frames}/{frames} " not in log:
+        raise Failure(f"no progress line ending at {frames}/{frames}: {log[-300:]!r}")
+
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                            "stream=codec_type,width,height,nb_read_frames:format=duration", "-of", "json", movie],
+                           capture_output=True, text=True, check=True)
+    info = json.loads(probe.stdout)
+    picture = [s for s in info["streams"] if s["codec_type"] == "video"]
+    sound = [s for s in info["streams"] if s["codec_type"] == "audio"]
+    duration = float(info["format"]["duration"])
+    if len(picture) != 1 or len(sound) != 1:
+        raise Failure(f"streams: {info['streams']}")
+    if (picture[0]["width"], picture[0]["height"], int(picture[0]["nb_read_frames"])) != (800, 600, frames):
+        raise Failure(f"picture stream {picture[0]}, {frames} frames of 800 x 600 planned")
+    if abs(duration - frames / fps) > 0.5 / fps:
+        raise Failure(f"duration {duration} s, {frames / fps} s planned")
+
+    # The sound is the music from `start` on: the correlation peaks at lag 0, within one frame.
+    rate = 44100
+    pcm = ["-ac", "1", "-ar", str(rate), "-f", "s16le", "-"]
+    heard = np.frombuffer(decode("-i", movie, "-vn", *pcm), np.int16).astype(float)
+    music = np.frombuffer(decode("-i", os.path.join(args.show, "music", "[Bexil] Sorvain.ogg"), "-t", str(end + 1),
+                                 *pcm), np.int16).astype(float)
+    reach = rate // 5
+    reference = music[int(start * rate) - reach:int(end * rate) + reach]
+    size = 1 << (len(reference) + len(heard)).bit_length()
+    correlation = np.fft.irfft(np.fft.rfft(reference, size) * np.conj(np.fft.rfft(heard, size)), size)[:2 * reach + 1]
+    lag = int(np.argmax(correlation)) - reach
+    aligned = music[int(start * rate) + lag:][:len(heard)]
+    similarity = np.dot(aligned, heard[:len(aligned)]) / (np.linalg.norm(aligned) * np.linalg.norm(heard) + 1e-9)
+    print(f"sound: {len(heard) / rate:.3f} s, lag {lag} samples, similarity {similarity:.3f}")
+    if abs(lag) > rate / fps or similarity < 0.9:
+        raise Failure(f"the sound is not the music from {start} s: lag {lag} samples, similarity {similarity:.3f}")
+
+    # Frames equal what --at writes for the same times (H.264 is lossy: PSNR), and not the neighbours.
+    picks = [0, 45, frames - 1]
+    stills = tempfile.mkdtemp(prefix="ostravel-stills-")
+    times = [start + n / fps for n in picks]
+    subprocess.run([args.capture, "--fps", str(fps), "--at", ",".join(f"{t:.6f}" for t in times), "--out", stills,
+                    "--show", args.show], env=env, capture_output=True, check=True, timeout=300)
+    wanted = sorted({m for n in picks for m in (n - 1, n, n + 1) if 0 <= m < frames})
+    select = "+".join(f"eq(n\\,{m})" for m in wanted)
+    decoded = np.frombuffer(decode("-i", movie, "-vf", f"select={select}", "-vsync", "0", "-f", "rawvideo",
+                                   "-pix_fmt", "rgb24", "-"), np.uint8).reshape(len(wanted), 600, 800, 3)
+    for n, t in zip(picks, times):
+        # Through the video's own 4:2:0 colour sampling first, so that only the encoder's loss counts.
+        still = np.frombuffer(decode("-i", os.path.join(stills, f"frame-{t:07.2f}.png"), "-vf", "format=yuv420p",
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-"), np.uint8).reshape(600, 800, 3)
+        psnr = {m: 10 * np.log10(255.0 ** 2 / max(np.mean((decoded[wanted.index(m)].astype(float) - still) ** 2), 1e-9))
+                for m in wanted if abs(m - n) <= 1}
+        print(f"frame {n} ({t:.3f} s): PSNR against the still " + ", ".join(f"#{m} {p:.1f} dB" for m, p in psnr.items()))
+        if psnr[n] < 35 or max(psnr, key=psnr.get) != n:
+            raise Failure(f"frame {n} does not show the show at {t:.3f} s: {psnr}")
+    shutil.rmtree(stills)
+
+    # WebM from the very start: VP9 and Opus, 15 frames for half a second.
+    web = os.path.join(out, "start.webm")
+    subprocess.run([args.capture, "--video", web, "--fps", str(fps), "--until", "0.5", "--show", args.show], env=env,
+                   capture_output=True, check=True, timeout=300)
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                            "stream=codec_name,nb_read_frames", "-of", "csv=p=0", web],
+                           capture_output=True, text=True, check=True).stdout.split()
+    streams = dict(line.split(",")[:2] for line in probe)
+    if set(streams) != {"vp9", "opus"} or streams["vp9"] != "15":
+        raise Failure(f"start.webm holds {probe}: VP9 with 15 frames and Opus expected")
+    shutil.rmtree(out)
+
+    # Failures: a message naming the cause, a non-zero status, and nothing left in the folder.
+    no_tools = tempfile.mkdtemp(prefix="ostravel-empty-path-")
+    cases = [
+        # what, file, environment, show folder, words in the message
+        ("no ffmpeg on PATH", "v.mp4", {**env, "PATH": no_tools}, args.show, "ffmpeg"),
+        ("unwritable file", "no-such-folder/v.mp4", env, args.show, "cannot write"),
+        ("unknown extension", "v.avi", env, args.show, "unknown video format"),
+        ("no music", "v.webm", env, mirror_show(args.show, "music/[Bexil] Sorvain.ogg"), "Sorvain.ogg"),
+        ("no texture", "v.mp4", env, mirror_show(args.show, "textures/z3.jpg"), "z3.jpg"),
+    ]
+    for what, name, case_env, show, words in cases:
+        out = tempfile.mkdtemp(prefix="ostravel-video-")
+        result = subprocess.run([args.capture, "--video", os.path.join(out, name), "--until", "1", "--show", show],
+                                env=case_env, capture_output=True, text=True, timeout=120)
+        left = os.listdir(out)
+        if result.returncode == 0 or words not in result.stderr or left:
+            raise Failure(f"{what}: status {result.returncode}, files {left}, message {result.stderr!r}")
+        print(f"{what}: status {result.returncode}, {result.stderr.strip().splitlines()[-1]!r}")
+        shutil.rmtree(out)
+        if show != args.show:
+            shutil.rmtree(show)
+
 
 SCENARIOS = {
     "run-and-escape": scenario_run_and_escape,
@@ -308,6 +429,7 @@ SCENARIOS = {
     "missing-music": scenario_missing_music,
     "capture": scenario_capture,
     "timetable": scenario_timetable,
+    "video": scenario_video,
     "no-display": scenario_no_display,
     "no-sound-device": scenario_no_sound_device,
 }

@@ -2,12 +2,19 @@
 // the same Demo and per-frame driver, on a fixed time step (frame n at n / fps, music lock off).
 //
 //   ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11]
+//   ostravel-capture --video FILE [--fps N] [--from T] [--until T] [--show DIR] [--x11]
 //
 // --at writes the frames at those show times as PNG files (frame-<T>.png, 800 x 600). The run
-// ends after the last requested time (or --until, or the end of the show). At the end it prints
-// the frame-time figures: median, 99th percentile and maximum, overall and per 10-second block
-// of show time. Without --x11 it uses SDL's offscreen video driver (no X server needed).
-// Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start or ended early.
+// ends after the last requested time (or --until, or the end of the show). Default 30 fps.
+// --video writes the show from T to the end (or --until) as a video with the soundtrack, .mp4
+// (H.264, AAC) or .webm (VP9, Opus), through ffmpeg (video_writer.h). Default 60 fps; frame n of
+// the file shows the show at from + n / fps, the same frame --at writes for that time. The show
+// always starts at 0, since each frame depends on the ones before it.
+// At the end it prints the frame-time figures: median, 99th percentile and maximum, overall and
+// per 10-second block of show time. Without --x11 it uses SDL's offscreen video driver (no X
+// server needed).
+// Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
+// reported a problem, 3 when the video could not be written.
 #include <SDL.h>
 #include <stb/stb_image_write.h>
 #include <unistd.h>
@@ -26,6 +33,8 @@
 #include "platform/system.h"
 #include "production/app_state.h"
 #include "production/frame_step.h"
+#include "production/music.h"
+#include "video_writer.h"
 
 using namespace ostravel;
 
@@ -59,10 +68,20 @@ private:
     int64_t counter_ = 0;
 };
 
+// The files the show opens without a message when they are missing (the music is never opened
+// here: the video takes its sound from it). A video without them would be wrong for minutes.
+constexpr const char* kQuietlyOpened[] = {
+    "rec1.rcc", "rec2.rcc", "cgeffects/vertex_projection_anisotropic.cpp",
+    "cgeffects/fragment_projection_anisotropic.cpp", "cgeffects/fragment_Blur256.cpp", "meshes/head.3ds",
+    "textures/try1.avi", kMusicPath,
+};
+
 struct Options {
-    int fps = 30;
+    int fps = 0;  // 0: 30 for PNG files, 60 for a video
     std::vector<double> at;
+    double from = 0.0;
     double until = -1.0;
+    std::string video;
     std::string out = ".";
     std::string show;
     bool x11 = false;
@@ -93,8 +112,13 @@ bool parseOptions(int argc, char** argv, Options& options) {
             if (options.fps < 1 || options.fps > 1000) return false;
         } else if (arg == "--at" && hasValue) {
             if (!parseTimes(argv[++i], options.at)) return false;
-        } else if (arg == "--until" && hasValue) {
-            options.until = std::strtod(argv[++i], nullptr);
+        } else if ((arg == "--until" || arg == "--from") && hasValue) {
+            char* end = nullptr;
+            const double t = std::strtod(argv[++i], &end);
+            if (*end != '\0' || !std::isfinite(t) || t < 0.0) return false;
+            (arg == "--until" ? options.until : options.from) = t;
+        } else if (arg == "--video" && hasValue) {
+            options.video = argv[++i];
         } else if (arg == "--out" && hasValue) {
             options.out = argv[++i];
         } else if (arg == "--show" && hasValue) {
@@ -105,18 +129,60 @@ bool parseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return true;
+    const bool video = !options.video.empty();
+    if (options.fps == 0) options.fps = video ? 60 : 30;
+    if (!video) return options.from == 0.0;
+    if (options.until < 0.0 || options.until > kShowLength) options.until = kShowLength;
+    return options.at.empty() && options.from < options.until;
 }
 
-bool writeFrame(const std::string& path) {
-    std::vector<unsigned char> pixels(800 * 600 * 3);
+// The finished frame in the back buffer, rows bottom-up.
+void readFrame(std::vector<unsigned char>& pixels) {
+    pixels.resize(800 * 600 * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
+
+bool writeFrame(const std::string& path) {
+    std::vector<unsigned char> pixels;
+    readFrame(pixels);
     stbi_flip_vertically_on_write(1);  // GL rows run bottom-up
     return stbi_write_png(path.c_str(), 800, 600, 3, pixels.data(), 800 * 3) != 0;
 }
+
+// One line on standard error, rewritten in place (\r) at most four times a second.
+class Progress {
+public:
+    Progress(long total, long renderTotal) : total_(total), renderTotal_(renderTotal) {}
+    void start() { start_ = std::chrono::steady_clock::now(); }
+    void update(long written, long rendered, double showTime, bool last) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!last && now - shown_ < std::chrono::milliseconds(250)) return;
+        shown_ = now;
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double fps = elapsed > 0.0 ? rendered / elapsed : 0.0;
+        const long left = fps > 0.0 ? std::lround((renderTotal_ - rendered) / fps) : 0;
+        std::fprintf(stderr, "\rframe %ld/%ld  show %7.2f s  %5.1f fps  %ld:%02ld left ", written, total_, showTime,
+                     fps, left / 60, left % 60);
+        onLine_ = true;
+        if (last) end();
+        std::fflush(stderr);
+    }
+    // Ends the line, so that what follows starts on a line of its own.
+    void end() {
+        if (onLine_) std::fputc('\n', stderr);
+        onLine_ = false;
+    }
+
+private:
+    long total_;
+    long renderTotal_;
+    bool onLine_ = false;
+    std::chrono::steady_clock::time_point start_{};
+    std::chrono::steady_clock::time_point shown_{};
+};
 
 double percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0.0;
@@ -137,7 +203,14 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11]\n");
+                     "usage: ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11]\n"
+                     "       ostravel-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--until T] [--show DIR] [--x11]\n");
+        return 1;
+    }
+    const bool video = !options.video.empty();
+    if (video && !videoFormatKnown(options.video)) {
+        std::fprintf(stderr, "%s: unknown video format: use .mp4 (H.264, AAC) or .webm (VP9, Opus)\n",
+                     options.video.c_str());
         return 1;
     }
     if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -146,6 +219,26 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double lastTime = options.until >= 0.0 ? options.until : (options.at.empty() ? kShowLength : options.at.back());
+
+    // The video's frame n shows the show at from + n / fps; its sound is the music over the same range.
+    const long videoFrames = video ? std::lround((options.until - options.from) * options.fps) : 0;
+    VideoWriter writer;
+    if (video) {
+        std::string missing;
+        for (const char* path : kQuietlyOpened)
+            if (access(path, R_OK) != 0) missing += std::string(missing.empty() ? "" : ", ") + path;
+        if (!missing.empty()) {
+            std::fprintf(stderr, "the show folder is incomplete: no %s\n", missing.c_str());
+            return 2;
+        }
+        std::string error;
+        const VideoSettings settings{.path = options.video, .fps = options.fps, .audioPath = kMusicPath,
+                                     .audioStart = options.from, .frames = videoFrames};
+        if (!writer.open(settings, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 3;
+        }
+    }
 
     CaptureSystem system(options.fps);
     installSystemServices(&system);
@@ -157,13 +250,23 @@ int main(int argc, char** argv) {
     std::vector<double> frameMs;
     std::map<int, std::vector<double>> blockMs;
     size_t nextCapture = 0;
-    int written = 0;
+    long written = 0;
+    long rendered = 0;
     int status = 0;
     bool started = false;
+    Progress progress(videoFrames, std::lround(options.until * options.fps));
+    std::vector<unsigned char> pixels;
+    std::string videoError;
     try {
         if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
         started = true;
-        while (app.demoTime < lastTime - 1e-9) {
+        if (video && system.messages > 0) {
+            videoError = "the show reported a problem at start-up (see the messages above): no video written";
+            throw EndOfRun{2};
+        }
+        progress.start();
+        const auto videoDone = [&] { return written >= videoFrames; };
+        while (video ? !videoDone() : app.demoTime < lastTime - 1e-9) {
             system.nextFrame();
             const auto t0 = std::chrono::steady_clock::now();
             FrameStep();
@@ -171,6 +274,7 @@ int main(int argc, char** argv) {
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
             frameMs.push_back(ms);
             blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
+            ++rendered;
             while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
                 char name[64];
                 std::snprintf(name, sizeof name, "/frame-%07.2f.png", options.at[nextCapture]);
@@ -181,18 +285,39 @@ int main(int argc, char** argv) {
                 ++written;
                 ++nextCapture;
             }
+            // The show's first frame already lies one step in: at the very start it stands for time 0 too.
+            if (video && !videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
+                readFrame(pixels);
+                while (!videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
+                    if (!writer.writeFrame(pixels.data(), videoError)) throw EndOfRun{3};
+                    ++written;
+                }
+            }
+            if (video) progress.update(written, rendered, app.demoTime, videoDone());
             app.windows->swapBuffers();
         }
+        if (video && !writer.finish(videoError)) throw EndOfRun{3};
     } catch (const EndOfRun& end) {
-        // The show ends itself at its last second; anything else before the last frame is a failure.
-        const bool showOver = started && app.demoTime > kShowLength;
-        if (!showOver || nextCapture < options.at.size()) {
-            std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", end.status, app.demoTime);
-            status = 2;
+        progress.end();
+        if (!videoError.empty()) {
+            std::fprintf(stderr, "%s\n", videoError.c_str());
+            status = end.status;
+        } else {
+            // The show ends itself at its last second; anything else before the last frame is a failure.
+            const bool showOver = started && app.demoTime > kShowLength;
+            if (!showOver || nextCapture < options.at.size() || written < videoFrames) {
+                std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", end.status, app.demoTime);
+                status = 2;
+            }
         }
+        writer.abort();
     }
 
-    std::printf("captured %d frame(s) at %d fps up to %.3f s\n", written, options.fps, app.demoTime);
+    if (video && status == 0)
+        std::printf("wrote %s: %ld frames at %d fps, show time %.3f to %.3f s\n", options.video.c_str(), written,
+                    options.fps, options.from, options.from + double(written) / options.fps);
+    else
+        std::printf("captured %ld frame(s) at %d fps up to %.3f s\n", written, options.fps, app.demoTime);
     printFigures("all", frameMs);
     for (const auto& [block, ms] : blockMs) {
         char label[32];
