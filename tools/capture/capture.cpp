@@ -16,6 +16,7 @@
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
 // reported a problem, 3 when the video could not be written.
 #include <SDL.h>
+#include <signal.h>
 #include <stb/stb_image_write.h>
 #include <unistd.h>
 
@@ -39,6 +40,11 @@
 using namespace ostravel;
 
 namespace {
+
+// Set by Ctrl-C or a termination request during a video capture: the run stops between frames
+// and removes its unfinished file.
+volatile sig_atomic_t stopRequested = 0;
+void requestStop(int) { stopRequested = 1; }
 
 struct EndOfRun {
     int status;
@@ -257,6 +263,7 @@ int main(int argc, char** argv) {
     Progress progress(videoFrames, std::lround(options.until * options.fps));
     std::vector<unsigned char> pixels;
     std::string videoError;
+    std::chrono::steady_clock::time_point firstFrame{};  // when the video's first frame was read
     try {
         if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
         started = true;
@@ -265,6 +272,10 @@ int main(int argc, char** argv) {
             throw EndOfRun{2};
         }
         progress.start();
+        if (video) {
+            signal(SIGINT, requestStop);
+            signal(SIGTERM, requestStop);
+        }
         const auto videoDone = [&] { return written >= videoFrames; };
         while (video ? !videoDone() : app.demoTime < lastTime - 1e-9) {
             system.nextFrame();
@@ -287,6 +298,7 @@ int main(int argc, char** argv) {
             }
             // The show's first frame already lies one step in: at the very start it stands for time 0 too.
             if (video && !videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
+                if (written == 0) firstFrame = std::chrono::steady_clock::now();
                 readFrame(pixels);
                 while (!videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
                     if (!writer.writeFrame(pixels.data(), videoError)) throw EndOfRun{3};
@@ -294,6 +306,10 @@ int main(int argc, char** argv) {
                 }
             }
             if (video) progress.update(written, rendered, app.demoTime, videoDone());
+            if (stopRequested) {
+                videoError = "interrupted: no video written";
+                throw EndOfRun{3};
+            }
             app.windows->swapBuffers();
         }
         if (video && !writer.finish(videoError)) throw EndOfRun{3};
@@ -313,10 +329,12 @@ int main(int argc, char** argv) {
         writer.abort();
     }
 
-    if (video && status == 0)
-        std::printf("wrote %s: %ld frames at %d fps, show time %.3f to %.3f s\n", options.video.c_str(), written,
-                    options.fps, options.from, options.from + double(written) / options.fps);
-    else
+    if (video && status == 0) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstFrame).count();
+        std::printf("wrote %s: %ld frames at %d fps, show time %.3f to %.3f s, encoded at %.1f frames a second\n",
+                    options.video.c_str(), written, options.fps, options.from,
+                    options.from + double(written) / options.fps, written / seconds);
+    } else
         std::printf("captured %ld frame(s) at %d fps up to %.3f s\n", written, options.fps, app.demoTime);
     printFigures("all", frameMs);
     for (const auto& [block, ms] : blockMs) {

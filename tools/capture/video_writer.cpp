@@ -97,7 +97,14 @@ bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
-    const int spawned = posix_spawnp(&encoder_, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    // A process group of its own: Ctrl-C in the terminal reaches only the caller, which then
+    // stops ffmpeg through abort() instead of ffmpeg finishing a file that is to be removed.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int spawned = posix_spawnp(&encoder_, "ffmpeg", &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(ends[0]);
     if (spawned != 0) {
