@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -220,6 +221,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    // The video file is named from where the tool was started, not from inside the show folder.
+    if (video && options.video[0] != '/') options.video = std::filesystem::current_path() / options.video;
     if (!options.show.empty() && chdir(options.show.c_str()) != 0) {
         std::fprintf(stderr, "cannot enter the show folder %s\n", options.show.c_str());
         return 1;

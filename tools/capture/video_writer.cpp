@@ -80,10 +80,10 @@ bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
     std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
                                      "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
                                      "-framerate", std::to_string(settings.fps), "-i", "pipe:0",
-                                     "-ss", seconds(settings.audioStart), "-t", duration, "-i", settings.audioPath,
+                                     "-ss", seconds(settings.audioStart), "-t", duration, "-i", "file:" + settings.audioPath,
                                      "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip"};
     args.insert(args.end(), format->codecs.begin(), format->codecs.end());
-    args.insert(args.end(), {"-t", duration, partPath_});
+    args.insert(args.end(), {"-t", duration, "file:" + partPath_});  // file: so that no colon reads as a protocol
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
