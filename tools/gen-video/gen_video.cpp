@@ -395,11 +395,88 @@ void cylinder(Scene& s, V3 base, double radius, double height, int sides, cv::Sc
     }
 }
 
+// A shed facing the road (-z): dark walls, two rows of windows, some lit from the night shift,
+// a roof of north lights and a glowing doorway.
+void shed(Scene& s, V3 lo, V3 hi, uint32_t seed, V3 light) {
+    box(s, lo, hi, rgb(0.2, 0.17, 0.16), light, 0.35);
+    Rng rng{seed};
+    const double width = hi.x - lo.x, height = hi.y - lo.y;
+    const int columns = int(width / 1.6);
+    const V3 front{0, 0, lo.z - 0.03};
+    for (int row = 0; row < 2; ++row) {
+        const double y0 = lo.y + height * (row == 0 ? 0.22 : 0.58), y1 = y0 + height * 0.2;
+        for (int c = 0; c < columns; ++c) {
+            const double x0 = lo.x + (c + 0.2) * width / columns, x1 = x0 + 0.6 * width / columns;
+            const bool on = rng.next() < 0.6;
+            const double b = on ? 0.75 + 0.25 * rng.next() : 0.28;
+            const cv::Scalar pane = on ? rgb(1.0 * b, 0.82 * b, 0.45 * b) : rgb(0.35, 0.4, 0.45) * b;
+            s.polygon({front + V3{x0, y0, 0}, front + V3{x0, y1, 0}, front + V3{x1, y1, 0}, front + V3{x1, y0, 0}}, pane);
+            // Glazing bars: a cross in every pane.
+            const double xm = 0.5 * (x0 + x1), ym = 0.5 * (y0 + y1);
+            s.line(front + V3{xm, y0, -0.01}, front + V3{xm, y1, -0.01}, rgb(0.12, 0.1, 0.1), 1);
+            s.line(front + V3{x0, ym, -0.01}, front + V3{x1, ym, -0.01}, rgb(0.12, 0.1, 0.1), 1);
+        }
+    }
+    // The doorway: the glow of hot steel inside.
+    const double dx = lo.x + width * (0.3 + 0.4 * rng.next());
+    s.polygon({front + V3{dx, lo.y, 0}, front + V3{dx, lo.y + height * 0.45, 0}, front + V3{dx + 4, lo.y + height * 0.45, 0},
+               front + V3{dx + 4, lo.y, 0}}, rgb(1.0, 0.55, 0.2));
+    // Roof ventilators in a row along the ridge.
+    for (double x = lo.x + 2; x + 1.2 <= hi.x; x += 4) {
+        const double zc = 0.5 * (lo.z + hi.z);
+        box(s, {x, hi.y, zc - 0.6}, {x + 1.2, hi.y + 1.0, zc + 0.6}, rgb(0.4, 0.38, 0.36), light, 0.4);
+    }
+}
+
+// The pipe rack beside the road: portal frames with riveted flanges carrying three pipes.
+void pipeRack(Scene& s, double z, double x0, double x1, cv::Scalar steel, V3 light) {
+    const cv::Scalar rivet = rgb(0.55, 0.5, 0.45);
+    for (double x = x0; x <= x1; x += 8) {
+        for (double dz : {-1.2, 1.2}) {
+            const V3 foot{x, 0, z + dz};
+            box(s, foot + V3{-0.2, 0, -0.2}, foot + V3{0.2, 5.2, 0.2}, steel * 2.2, light, 0.5);
+            for (int r = 0; r < 5; ++r) {  // rivets down the flange that faces the road
+                const V3 c = foot + V3{0, 0.6 + r * 0.95, -0.23};
+                s.polygon({c + V3{-0.07, -0.07, 0}, c + V3{-0.07, 0.07, 0}, c + V3{0.07, 0.07, 0}, c + V3{0.07, -0.07, 0}}, rivet);
+            }
+        }
+        box(s, {x - 0.25, 4.8, z - 1.5}, {x + 0.25, 5.3, z + 1.5}, steel * 2.2, light, 0.5);
+        s.line({x, 0, z - 1.2}, {x, 4.8, z + 1.2}, steel, 1);  // diagonal brace
+    }
+    const double pipeY[3] = {5.6, 6.3, 5.7}, pipeR[3] = {0.3, 0.4, 0.25}, pipeZ[3] = {-0.9, 0, 0.9};
+    const cv::Scalar pipeColour[3] = {rgb(0.45, 0.42, 0.4), rgb(0.6, 0.5, 0.35), rgb(0.35, 0.38, 0.42)};
+    for (int k = 0; k < 3; ++k) {
+        const double y = pipeY[k], r = pipeR[k], pz = z + pipeZ[k];
+        for (double x = x0; x < x1; x += 8) {  // one segment per span, a flange ring at each joint
+            s.polygon({{x, y - r, pz - r}, {x, y + r, pz - r}, {x + 8, y + r, pz - r}, {x + 8, y - r, pz - r}}, pipeColour[k]);
+            s.polygon({{x, y + r, pz - r}, {x, y + r, pz + r}, {x + 8, y + r, pz + r}, {x + 8, y + r, pz - r}}, pipeColour[k] * 1.3);
+            s.polygon({{x + 3.9, y - r - 0.08, pz - r - 0.05}, {x + 3.9, y + r + 0.08, pz - r - 0.05},
+                       {x + 4.1, y + r + 0.08, pz - r - 0.05}, {x + 4.1, y - r - 0.08, pz - r - 0.05}}, pipeColour[k] * 0.4);
+        }
+    }
+}
+
+// The steelworks camera: a drive along the works road, panning from the gas holder towards the
+// furnace, so that the lamps and the pipe rack beside the road sweep past the far towers.
+Camera steelworksCamera(double t) {
+    const V3 eye{-58 + 3.4 * t, 9.5 + 0.05 * t, -45};
+    return lookAt(eye, V3{-20 + 2.0 * t, 4, 8}, 58);
+}
+
+// Street lamps along both kerbs of the works road and beside the track.
+std::vector<V3> steelworksLamps() {
+    std::vector<V3> lamps;
+    for (double x = -84; x <= 60; x += 12) {
+        lamps.push_back({x, 6.5, -32.2});
+        lamps.push_back({x + 6, 6.5, -42.8});
+        lamps.push_back({x + 3, 6.5, -29.5});
+    }
+    return lamps;
+}
+
 void renderSteelworks(cv::Mat& img, int frame) {
     const double t = (frame - kCuts[0]) / kFps;
-    const double angle = -0.6 + 0.028 * t;
-    const V3 eye{58 * std::sin(angle), 6 + 0.12 * t, -58 * std::cos(angle)};
-    const Camera cam = lookAt(eye, V3{0, 17, 0}, 58);
+    const Camera cam = steelworksCamera(t);
     verticalGradient(img, rgb(0.25, 0.45, 0.62), rgb(0.98, 0.85, 0.62), kHeight * 0.75);
     // Setting sun behind the works.
     const V3 sv = toView(cam, cam.eye + unit(V3{-0.3, 0.08, 1}) * 100);
@@ -409,7 +486,14 @@ void renderSteelworks(cv::Mat& img, int frame) {
     const cv::Scalar steel = rgb(0.07, 0.06, 0.07);
     s.polygon({{-200, 0, -200}, {-200, 0, 200}, {200, 0, 200}, {200, 0, -200}}, rgb(0.1, 0.09, 0.09));
     // Gas holder: a ribbed drum with guide frame.
-    cylinder(s, {-14, 0, 8}, 11, 22, 28, rgb(0.32, 0.33, 0.36), light, 0.3);
+    cylinder(s, {-14, 0, 8}, 11, 22, 28, rgb(0.4, 0.41, 0.44), light, 0.45);
+    for (int k = 0; k < 28; k += 2) {  // panel seams and a lit walkway round the drum
+        const double a = 2 * M_PI * (k + 0.5) / 28;
+        const V3 foot{-14 + 11.05 * std::cos(a), 0, 8 + 11.05 * std::sin(a)};
+        s.line(foot, foot + V3{0, 22, 0}, rgb(0.2, 0.2, 0.22), 1);
+        s.polygon({foot + V3{0, 12, 0}, foot + V3{0, 12.8, 0}, foot + V3{0, 12.8, 0} + V3{-std::sin(a), 0, std::cos(a)} * 1.2,
+                   foot + V3{0, 12, 0} + V3{-std::sin(a), 0, std::cos(a)} * 1.2}, rgb(1.0, 0.8, 0.45), true);
+    }
     for (int k = 0; k < 14; ++k) {
         const double a = 2 * M_PI * k / 14;
         const V3 foot{-14 + 11.6 * std::cos(a), 0, 8 + 11.6 * std::sin(a)};
@@ -423,8 +507,8 @@ void renderSteelworks(cv::Mat& img, int frame) {
         }
     }
     // Blast furnace: stacked drums with a lattice head frame and a skip bridge.
-    cylinder(s, {10, 0, -4}, 6, 14, 16, rgb(0.2, 0.18, 0.18), light, 0.3);
-    cylinder(s, {10, 14, -4}, 4.5, 10, 16, rgb(0.24, 0.2, 0.2), light, 0.3);
+    cylinder(s, {10, 0, -4}, 6, 14, 16, rgb(0.3, 0.26, 0.25), light, 0.45);
+    cylinder(s, {10, 14, -4}, 4.5, 10, 16, rgb(0.34, 0.28, 0.26), light, 0.45);
     latticeTower(s, {10, 24, -4}, 5, 16, steel);
     for (int k = 0; k <= 10; ++k) {
         const double u = k / 10.0;
@@ -454,7 +538,67 @@ void renderSteelworks(cv::Mat& img, int frame) {
     }
     box(s, {-3, 18, 0}, {30, 19.6, 2}, rgb(0.25, 0.24, 0.26), light, 0.3);
     box(s, {-40, 9, -20}, {-3, 10.4, -18}, rgb(0.25, 0.24, 0.26), light, 0.3);
+    // Red warning lights on the stacks, lit windows up the furnace.
+    for (const V3& st : stacks) box(s, st + V3{-0.5, 42, -1.5}, st + V3{0.5, 42.8, -1.4}, rgb(1.0, 0.25, 0.15), light, 1.0);
+    for (int k = 0; k < 8; ++k) {
+        const double a = -M_PI / 2 + (k - 3.5) * 0.28, y = 3 + (k % 3) * 3.5;
+        const V3 c{10 + 6.05 * std::cos(a), y, -4 + 6.05 * std::sin(a)};
+        const V3 side{-std::sin(a) * 0.5, 0, std::cos(a) * 0.5};
+        s.polygon({c - side, c - side + V3{0, 1.2, 0}, c + side + V3{0, 1.2, 0}, c + side}, rgb(1.0, 0.7, 0.3), true);
+    }
+    // Sheds between the road and the works.
+    shed(s, {-56, 0, -24}, {-34, 8, -14}, 2101, light);
+    shed(s, {-22, 0, -22}, {-4, 6.5, -15}, 2102, light);
+    shed(s, {42, 0, -20}, {62, 9, -10}, 2103, light);
+    // The road: asphalt, kerbs, a dashed centre line; a track beside it on sleepers.
+    s.polygon({{-100, 0.01, -43.5}, {-100, 0.01, -31.5}, {80, 0.01, -31.5}, {80, 0.01, -43.5}}, rgb(0.16, 0.15, 0.15));
+    for (double z : {-31.5, -43.5}) s.line({-100, 0.03, z}, {80, 0.03, z}, rgb(0.55, 0.52, 0.48), 2);
+    for (double x = -100; x < 80; x += 6) {
+        s.polygon({{x, 0.02, -37.6}, {x, 0.02, -37.4}, {x + 3, 0.02, -37.4}, {x + 3, 0.02, -37.6}}, rgb(0.85, 0.8, 0.6));
+    }
+    for (double z : {-29.2, -27.8}) s.line({-100, 0.05, z}, {80, 0.05, z}, rgb(0.6, 0.58, 0.56), 1);
+    for (double x = -100; x < 80; x += 1.5) s.line({x, 0.02, -29.8}, {x, 0.02, -27.2}, rgb(0.24, 0.2, 0.17), 2);
+    // Sidings into the works, pools of rain that mirror the sky, scrap heaps and ingot stacks.
+    Rng rng{2020};
+    for (double x : {-47.0, -29.0, -12.0, 2.0, 21.0, 36.0}) {
+        for (double dx : {-0.72, 0.72}) s.line({x + dx, 0.05, -27}, {x + dx, 0.05, 25}, rgb(0.6, 0.58, 0.56), 1);
+        for (double z = -27; z < 25; z += 1.5) s.line({x - 1.1, 0.02, z}, {x + 1.1, 0.02, z}, rgb(0.24, 0.2, 0.17), 2);
+    }
+    for (int k = 0; k < 40; ++k) {
+        const V3 c{rng.range(-90, 60), 0.015, rng.range(-30, 20)};
+        const double r = rng.range(0.8, 2.6);
+        std::vector<V3> pool;
+        for (int e = 0; e < 7; ++e) {
+            const double a = -2 * M_PI * e / 7, rr = r * rng.range(0.6, 1.0);
+            pool.push_back(c + V3{rr * 1.6 * std::cos(a), 0, rr * std::sin(a)});
+        }
+        s.polygon(pool, rgb(0.75, 0.66, 0.55), true);
+    }
+    for (int k = 0; k < 60; ++k) {
+        const double x = -90 + k * 2.6 + rng.range(-1, 1), z = rng.range(-26, -18);
+        const double w = rng.range(0.6, 1.6), h = rng.range(0.3, 1.2);
+        box(s, {x, 0, z}, {x + w, h, z + rng.range(0.5, 1.2)}, rgb(0.42, 0.3, 0.22) * rng.range(0.6, 1.2), light, 0.4);
+    }
+    pipeRack(s, -22.5, -88, 64, steel, light);
+    // Lamp posts: a pole, an arm over the road and a lit head.
+    const std::vector<V3> lamps = steelworksLamps();
+    for (const V3& lamp : lamps) {
+        const double toRoad = lamp.z > -37.5 ? -1 : 1;
+        const V3 pole{lamp.x, 0, lamp.z - toRoad * 1.2};
+        box(s, pole + V3{-0.08, 0, -0.08}, pole + V3{0.08, 6.7, 0.08}, steel * 3, light, 0.5);
+        s.line(pole + V3{0, 6.6, 0}, lamp + V3{0, 0.15, 0}, steel * 3, 2);
+        s.polygon({lamp + V3{-0.35, 0, -0.2}, lamp + V3{-0.35, 0, 0.2}, lamp + V3{0.35, 0, 0.2}, lamp + V3{0.35, 0, -0.2}},
+                  rgb(1.0, 0.95, 0.75), true);
+    }
     s.render(img);
+    // Halos round the lamp heads, sized by distance (no halo behind the camera).
+    for (const V3& lamp : lamps) {
+        const V3 v = toView(cam, lamp);
+        if (v.z < 1) continue;
+        const double radius = std::min(14.0, 0.6 * cam.focal / v.z);
+        glow(img, {kWidth / 2.0 + cam.focal * v.x / v.z, kHeight / 2.0 - cam.focal * v.y / v.z}, radius,
+             rgb(0.35, 0.3, 0.18) * clamp01((v.z - 1) / 3));
+    }
 }
 
 // [SECTION] shot 3: hall of solids -----------------------------------------------------------
@@ -513,9 +657,12 @@ void ring(Scene& s, V3 at, double radius, double width, V3 axisTilt, double t, c
     }
 }
 
+// The hall camera's flight: a slow weave forward over the floor.
+V3 hallEye(double t) { return {6 * std::sin(t * 0.07), 4.5 + 1.5 * std::sin(t * 0.11), -10 + 0.9 * t}; }
+
 void renderHall(cv::Mat& img, int frame) {
     const double t = (frame - kCuts[1]) / kFps;
-    const V3 eye{6 * std::sin(t * 0.07), 4.5 + 1.5 * std::sin(t * 0.11), -10 + 0.9 * t};
+    const V3 eye = hallEye(t);
     const V3 target = eye + V3{std::sin(t * 0.09) * 6, -0.7, 10};
     const Camera cam = lookAt(eye, target, 64, 0.12 * std::sin(t * 0.13));
     verticalGradient(img, rgb(0.0, 0.0, 0.02), rgb(0.15, 0.25, 0.35), kHeight * 0.5);
@@ -539,12 +686,19 @@ void renderHall(cv::Mat& img, int frame) {
     static const Solid kCube = cube(), kOcta = octahedron();
     Rng rng{3003};
     for (int k = 0; k < 26; ++k) {
-        const V3 at{rng.range(-16, 16), rng.range(2, 7.5), rng.range(5, 60) + 6 * (k % 4)};
+        V3 at{rng.range(-16, 16), rng.range(2, 7.5), rng.range(5, 60) + 6 * (k % 4)};
         const V3 spin{rng.range(-0.5, 0.5), rng.range(-0.6, 0.6), rng.range(-0.3, 0.3)};
         const double size = rng.range(0.8, 2.0);
         const double kind = rng.next();
         const cv::Scalar colour = rgb(rng.range(0.6, 1.0), rng.range(0.75, 1.0), 1.0);
-        if (std::abs(at.x - eye.x) < 2.5 && std::abs(at.y - eye.y) < 2.5) continue;  // keep the flight path clear
+        // Keep the flight path clear: a solid the camera would pass through stands aside from the
+        // point where the camera crosses its depth, for the whole shot (dropping it only while it
+        // is in the way would make it pop out of and back into the picture).
+        const V3 path = hallEye((at.z + 10) / 0.9);
+        const double clearance = 2.5 + 1.6 * size + 0.35;
+        if (std::abs(at.x - path.x) < clearance && std::abs(at.y - path.y) < clearance) {
+            at.x = path.x + (at.x < path.x ? -clearance : clearance);
+        }
         const V3 bob = at + V3{0, 0.6 * std::sin(t * 0.7 + k), 0};
         if (kind < 0.45) drawSolid(s, kCube, bob, size, spin, t, colour, light);
         else if (kind < 0.8) drawSolid(s, kOcta, bob, size, spin, t, colour, light);
