@@ -11,6 +11,8 @@
 
 #include "tools/oggwriter/ogg_writer.h"
 
+#include <vorbis/vorbisfile.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -150,7 +152,7 @@ void kick(Buses& b, double t0, double level) {
         const double hz = 46 + 120 * std::exp(-t * 28) + 300 * std::exp(-t * 200);
         phase += hz / kRate;
         const double amp = std::exp(-t * 6.5) * (1 - std::exp(-t * 2000));
-        const double v = std::tanh(1.6 * std::sin(kTwoPi * phase)) * amp * level;
+        const double v = 0.75 * std::tanh(1.6 * std::sin(kTwoPi * phase)) * amp * level;
         put(b.dry, start + i, v, 0);
         b.kickEnvelope[start + i] = std::max(b.kickEnvelope[start + i], static_cast<float>(std::exp(-t * 7) * level));
     }
@@ -167,19 +169,34 @@ void snare(Buses& b, double t0, double level, Noise& noise) {
         const double x = noise.next();
         body.run(x, 1800, 0.3);
         air.run(x, 6000, 0.1);
-        const double v = (0.55 * tone + 0.7 * body.band + 0.35 * air.high * std::exp(-t * 25)) * std::exp(-t * 14) * level;
+        const double v = (0.55 * tone + 0.7 * body.band + 0.55 * air.high * std::exp(-t * 22)) * std::exp(-t * 14) * level;
         put(b.dry, start + i, v, 0.05);
         put(b.reverb, start + i, 0.35 * v, 0);
     }
 }
 
-void hat(Buses& b, double t0, double level, double decay, double pan, Noise& noise) {
-    const size_t start = sampleAt(t0), n = sampleAt(std::min(0.6, 6 / decay));
-    Svf f;
+// Tom: a sine falling onto its pitch, with a short noise-free click of the stick.
+void tom(Buses& b, double t0, double hz, double level, double pan) {
+    const size_t start = sampleAt(t0), n = sampleAt(0.5);
+    double phase = 0;
     for (size_t i = 0; i < n && start + i < b.size(); ++i) {
         const double t = double(i) / kRate;
-        f.run(noise.next(), 8000, 0.2);
-        const double v = f.high * std::exp(-t * decay) * level;
+        phase += hz * (1 + 0.5 * std::exp(-t * 30)) / kRate;
+        const double v = std::sin(kTwoPi * phase) * std::exp(-t * 8) * (1 - std::exp(-t * 3000)) * level;
+        put(b.dry, start + i, v, pan);
+        put(b.reverb, start + i, 0.3 * v, pan);
+    }
+}
+
+void hat(Buses& b, double t0, double level, double decay, double pan, Noise& noise) {
+    const size_t start = sampleAt(t0), n = sampleAt(std::min(0.6, 6 / decay));
+    Svf f, body;
+    for (size_t i = 0; i < n && start + i < b.size(); ++i) {
+        const double t = double(i) / kRate;
+        const double x = noise.next();
+        f.run(x, 8000, 0.2);
+        body.run(x, 4800, 0.5);  // the metal's ring in the presence band
+        const double v = (f.high + 0.5 * body.band) * std::exp(-t * decay) * level;
         put(b.dry, start + i, v, pan);
         put(b.reverb, start + i, 0.15 * v, pan);
     }
@@ -235,16 +252,17 @@ void bass(Buses& b, double t0, double length, double note, double level, double 
     }
 }
 
-// Pad chord: four detuned saws per note, slow attack, low-pass opening with `brightness`,
-// notes spread across the stereo field.
+// Pad chord: four detuned saws per note, slow attack, low-pass opening with `brightness`, a
+// high-pass at 180 Hz that leaves the low end to the bass. The notes sit across the middle of
+// the field and the detuned pairs add only a little side signal, so the chord holds in mono.
 void pad(Buses& b, double t0, double length, const std::array<int, 4>& chord, double level, double brightness) {
     const size_t start = sampleAt(t0), n = sampleAt(length + 1.2);
     for (int k = 0; k < 4; ++k) {
         const double hz = midiHz(chord[k]);
         Saw saws[4];
         for (int s = 0; s < 4; ++s) saws[s].phase = 0.23 * s + 0.11 * k;
-        Svf fl, fr;
-        const double pan = -0.6 + 0.4 * k;
+        Svf fl, fr, hl, hr;
+        const double pan = -0.45 + 0.3 * k;
         for (size_t i = 0; i < n && start + i < b.size(); ++i) {
             const double t = double(i) / kRate;
             const double env = adsr(t, length, 0.5, 0.6, 0.8, 1.1);
@@ -254,26 +272,30 @@ void pad(Buses& b, double t0, double length, const std::array<int, 4>& chord, do
             const double cutoff = 500 + brightness * 4000 * (0.8 + 0.2 * std::sin(t * 1.7 + k));
             fl.run(left, cutoff, 0.25);
             fr.run(right, cutoff, 0.25);
+            hl.run(fl.low, 180, 0.3);
+            hr.run(fr.low, 180, 0.3);
             const double a = env * level * 0.16;
-            const double mid = 0.5 * (fl.low + fr.low), side = 0.5 * (fl.low - fr.low);
+            const double mid = 0.5 * (hl.high + hr.high), side = 0.5 * (hl.high - hr.high);
             put(b.ducked, start + i, mid * a, pan);
-            b.ducked.l[start + i] += static_cast<float>(side * a);
-            b.ducked.r[start + i] -= static_cast<float>(side * a);
+            b.ducked.l[start + i] += static_cast<float>(0.3 * side * a);
+            b.ducked.r[start + i] -= static_cast<float>(0.3 * side * a);
             put(b.reverb, start + i, 0.5 * mid * a, pan);
         }
     }
 }
 
-// Plucked arpeggio: narrow pulse through a fast filter envelope, sent to the ping-pong delay.
+// Plucked arpeggio: narrow pulse through a fast filter envelope and a 280-Hz high-pass (which
+// also takes out the narrow pulse's offset), sent to the ping-pong delay.
 void pluck(Buses& b, double t0, double note, double level, double brightness, double pan) {
     const size_t start = sampleAt(t0), n = sampleAt(0.5);
     Pulse p;
-    Svf f;
+    Svf f, h;
     const double hz = midiHz(note);
     for (size_t i = 0; i < n && start + i < b.size(); ++i) {
         const double t = double(i) / kRate;
         f.run(p.next(hz, 0.3), 400 + brightness * 7000 * std::exp(-t * 18), 0.45);
-        const double v = f.low * std::exp(-t * 9) * (1 - std::exp(-t * 3000)) * level;
+        h.run(f.low, 280, 0.3);
+        const double v = h.high * std::exp(-t * 9) * (1 - std::exp(-t * 3000)) * level;
         put(b.ducked, start + i, v, pan);
         put(b.delay, start + i, 0.6 * v, pan);
         put(b.reverb, start + i, 0.25 * v, pan);
@@ -318,92 +340,219 @@ void bell(Buses& b, double t0, double note, double level, double pan) {
 
 // [SECTION] patterns and arrangement ---------------------------------------------------------
 
-// The loop: Am(add9) - Fmaj7 - C(add9) - G6, one chord per bar. Breakdown: F - G - Am - Em.
 struct Chord {
     std::array<int, 4> pad;  // MIDI notes
     int root;                // bass note
 };
-constexpr std::array<Chord, 4> kLoop = {{
-    {{57, 60, 64, 71}, 33},
-    {{53, 57, 60, 64}, 29},
-    {{55, 60, 62, 64}, 36},
-    {{55, 59, 62, 64}, 31},
-}};
-constexpr std::array<Chord, 4> kBreakdownLoop = {{
-    {{53, 57, 60, 67}, 29},
-    {{55, 59, 62, 67}, 31},
-    {{57, 60, 64, 71}, 33},
-    {{52, 59, 64, 67}, 28},
-}};
 
-// Lead theme: (bar of the phrase, start step, length in steps, MIDI note); two 4-bar phrases.
+// The home loop in A minor: Am(add9) - Fmaj7 - C(add9) - G6.
+constexpr Chord kHome[] = {
+    {{57, 60, 64, 71}, 33}, {{53, 57, 60, 64}, 29}, {{55, 60, 62, 64}, 36}, {{55, 59, 62, 64}, 31}};
+// The contours move to D minor, i - VI - iv - V: Dm(add9) - Bbmaj7 - Gm7 - A7; the greetings
+// take the same turn a whole tone up (E minor), the lift into the show's peak.
+constexpr Chord kTurn[] = {
+    {{53, 57, 62, 64}, 38}, {{53, 57, 58, 62}, 34}, {{55, 58, 62, 65}, 31}, {{55, 57, 61, 64}, 33}};
+// Breakdown and build: F - G - Am - Em.
+constexpr Chord kBreak[] = {
+    {{53, 57, 60, 67}, 29}, {{55, 59, 62, 67}, 31}, {{57, 60, 64, 71}, 33}, {{52, 59, 64, 67}, 28}};
+// The mosaic finale descends: Am - G - Fmaj7 - E (the E major chord pulls back to Am).
+constexpr Chord kFinale[] = {
+    {{57, 60, 64, 71}, 33}, {{55, 59, 62, 67}, 31}, {{53, 57, 60, 64}, 29}, {{52, 56, 59, 64}, 28}};
+// The ending resolves: Fmaj7 - E - Am(add9), the last chord held to the end.
+constexpr Chord kCadence[] = {
+    {{53, 57, 60, 64}, 29}, {{52, 56, 59, 64}, 28}, {{57, 60, 64, 71}, 33}, {{57, 60, 64, 71}, 33},
+    {{57, 60, 64, 71}, 33}, {{57, 60, 64, 71}, 33}, {{57, 60, 64, 71}, 33}, {{57, 60, 64, 71}, 33}};
+
+// Lead phrases: (bar of the phrase, start step, length in steps, MIDI note), two 4-bar phrases
+// per theme, the second answering the first.
 struct Note {
     int bar, step, length, note;
 };
-constexpr Note kThemeA[] = {
+struct Theme {
+    const Note* first;
+    int firstCount;
+    const Note* second;
+    int secondCount;
+};
+constexpr Note kHomeA[] = {
     {0, 0, 6, 76}, {0, 6, 2, 74}, {0, 8, 4, 72}, {0, 12, 4, 71},
     {1, 0, 6, 72}, {1, 6, 2, 69}, {1, 8, 2, 72}, {1, 10, 2, 74}, {1, 12, 4, 76},
     {2, 0, 6, 79}, {2, 6, 2, 76}, {2, 8, 4, 74}, {2, 12, 2, 72}, {2, 14, 2, 74},
     {3, 0, 6, 71}, {3, 6, 2, 67}, {3, 8, 8, 71},
 };
-constexpr Note kThemeB[] = {
+constexpr Note kHomeB[] = {
     {0, 0, 6, 81}, {0, 6, 2, 79}, {0, 8, 4, 76}, {0, 12, 4, 74},
     {1, 0, 6, 77}, {1, 6, 2, 76}, {1, 8, 4, 72}, {1, 12, 4, 69},
     {2, 0, 4, 76}, {2, 4, 4, 79}, {2, 8, 6, 84}, {2, 14, 2, 83},
     {3, 0, 8, 83}, {3, 8, 4, 79}, {3, 12, 4, 74},
 };
+constexpr Note kTurnA[] = {  // over Dm - Bb - Gm - A
+    {0, 0, 4, 69}, {0, 4, 4, 74}, {0, 8, 6, 77}, {0, 14, 2, 76},
+    {1, 0, 6, 74}, {1, 6, 2, 72}, {1, 8, 8, 70},
+    {2, 0, 4, 67}, {2, 4, 4, 70}, {2, 8, 4, 74}, {2, 12, 4, 79},
+    {3, 0, 6, 76}, {3, 6, 2, 73}, {3, 8, 8, 69},
+};
+constexpr Note kTurnB[] = {
+    {0, 0, 2, 81}, {0, 2, 2, 81}, {0, 4, 4, 77}, {0, 8, 6, 74}, {0, 14, 2, 76},
+    {1, 0, 4, 77}, {1, 4, 4, 74}, {1, 8, 4, 70}, {1, 12, 4, 74},
+    {2, 0, 6, 79}, {2, 6, 2, 77}, {2, 8, 4, 74}, {2, 12, 4, 70},
+    {3, 0, 4, 73}, {3, 4, 4, 76}, {3, 8, 8, 81},
+};
+constexpr Note kFinaleA[] = {  // over Am - G - F - E: syncopated, three-step figures
+    {0, 0, 3, 76}, {0, 3, 3, 72}, {0, 6, 2, 69}, {0, 8, 3, 76}, {0, 11, 3, 77}, {0, 14, 2, 76},
+    {1, 0, 3, 74}, {1, 3, 3, 71}, {1, 6, 2, 67}, {1, 8, 6, 74}, {1, 14, 2, 71},
+    {2, 0, 3, 72}, {2, 3, 3, 69}, {2, 6, 2, 65}, {2, 8, 3, 72}, {2, 11, 3, 74}, {2, 14, 2, 72},
+    {3, 0, 6, 71}, {3, 6, 2, 68}, {3, 8, 8, 64},
+};
+constexpr Note kFinaleB[] = {
+    {0, 0, 4, 81}, {0, 4, 2, 79}, {0, 6, 2, 76}, {0, 8, 4, 84}, {0, 12, 4, 81},
+    {1, 0, 4, 83}, {1, 4, 2, 79}, {1, 6, 2, 74}, {1, 8, 8, 79},
+    {2, 0, 4, 81}, {2, 4, 2, 77}, {2, 6, 2, 72}, {2, 8, 4, 84}, {2, 12, 4, 81},
+    {3, 0, 6, 80}, {3, 6, 2, 76}, {3, 8, 4, 71}, {3, 12, 4, 68},
+};
+constexpr Theme kHomeTheme{kHomeA, std::size(kHomeA), kHomeB, std::size(kHomeB)};
+constexpr Theme kTurnTheme{kTurnA, std::size(kTurnA), kTurnB, std::size(kTurnB)};
+constexpr Theme kFinaleTheme{kFinaleA, std::size(kFinaleA), kFinaleB, std::size(kFinaleB)};
 
-// Per-step velocities of the hats (16 steps) and the bass's gate pattern with octave jumps.
-constexpr float kHatAccent[16] = {0.2f, 0.5f, 1.0f, 0.5f, 0.2f, 0.5f, 1.0f, 0.6f,
-                                  0.2f, 0.5f, 1.0f, 0.5f, 0.2f, 0.6f, 1.0f, 0.7f};
+// Hat patterns: per-step velocity (0 = rest) and the steps that ring open.
+struct HatPattern {
+    float velocity[16];
+    uint16_t open;  // bit s: step s is an open hat
+};
+constexpr HatPattern kHatEighths{{0.5f, 0, 1.0f, 0, 0.5f, 0, 1.0f, 0, 0.5f, 0, 1.0f, 0, 0.5f, 0, 1.0f, 0.4f}, 0};
+constexpr HatPattern kHatSixteenths{
+    {0.2f, 0.5f, 1.0f, 0.5f, 0.2f, 0.5f, 1.0f, 0.6f, 0.2f, 0.5f, 1.0f, 0.5f, 0.2f, 0.6f, 1.0f, 0.7f}, 0};
+constexpr HatPattern kHatOpenOffbeats{
+    {0.3f, 0.35f, 1.0f, 0.35f, 0.3f, 0.35f, 1.0f, 0.45f, 0.3f, 0.35f, 1.0f, 0.35f, 0.3f, 0.45f, 1.0f, 0.5f},
+    (1 << 2) | (1 << 6) | (1 << 10) | (1 << 14)};
+constexpr HatPattern kHatGallop{{0.4f, 0, 1.0f, 0.5f, 0.4f, 0, 1.0f, 0.5f, 0.4f, 0, 1.0f, 0.5f, 0.4f, 0.3f, 1.0f, 0.6f},
+                                (1 << 6) | (1 << 14)};
+
+// The bass's gate patterns: (step, length in steps, octave).
 struct BassHit {
     int step, length, octave;
 };
-constexpr BassHit kBassLine[] = {{0, 2, 0}, {2, 1, 0}, {3, 1, 1}, {4, 2, 0}, {6, 2, 0},
-                                 {8, 2, 0}, {10, 1, 0}, {11, 1, 1}, {12, 2, 0}, {14, 2, 1}};
-constexpr int kArpOrder[8] = {0, 1, 2, 3, 4, 3, 2, 1};
-constexpr int kArpOrderWide[16] = {0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1, 2, 3};  // the peaks: two octaves
+constexpr BassHit kBassDrive[] = {{0, 2, 0}, {2, 1, 0}, {3, 1, 1}, {4, 2, 0}, {6, 2, 0},
+                                  {8, 2, 0}, {10, 1, 0}, {11, 1, 1}, {12, 2, 0}, {14, 2, 1}};
+constexpr BassHit kBassSyncopated[] = {{0, 3, 0}, {3, 2, 0}, {6, 2, 1}, {8, 3, 0}, {11, 1, 0}, {12, 2, 1}, {14, 2, 0}};
+constexpr BassHit kBassHeld[] = {{0, 15, 0}};
 
-// One row per section of the show. Levels are 0..1; `bright` opens the filters.
+constexpr int kArpOrder[8] = {0, 1, 2, 3, 4, 3, 2, 1};
+constexpr int kArpOrderWide[16] = {0, 1, 2, 3, 4, 5, 6, 7, 6, 5, 4, 3, 2, 1, 2, 3};  // two octaves
+
+// Fills closing a phrase: snare crescendo, toms down the kit, or snare and toms together.
+enum class Fill { none, snare, toms, mixed };
+
+// One row per section of the show. Levels are 0..1; `bright` opens the instruments' filters.
 struct Section {
     int fromBar, toBar;  // bar b starts at 0.127 + 2 b s
     const char* name;
+    const Chord* chords;
+    int chordCount;
+    int transpose;
     float kick, snare, hats, bass, pad, arp, lead, bells, bright;
-    bool breakdownChords;
+    const HatPattern* hatPattern;
+    const BassHit* bassLine;
+    int bassHits;
+    const Theme* theme;
+    bool ghosts;      // soft snare notes between the backbeats
+    bool wideArp;     // the arpeggio spans two octaves
+    Fill fill;        // at the end of every 8-bar phrase and of the section
 };
+#define PROG(p) p, static_cast<int>(std::size(p))
+#define BASS(b) b, static_cast<int>(std::size(b))
 constexpr Section kSections[] = {
-    // bars     name          kick snare hats bass pad  arp  lead bells bright
-    {0, 2, "title",           0.0f, 0.0f, 0.0f, 0.0f, 0.35f, 0.0f, 0.0f, 0.7f, 0.15f, false},
-    {2, 8, "opening",         0.45f, 0.0f, 0.0f, 0.0f, 0.45f, 0.3f, 0.0f, 0.5f, 0.25f, false},
-    {8, 12, "credits",        0.9f, 0.0f, 0.4f, 0.0f, 0.6f, 0.5f, 0.0f, 0.3f, 0.35f, false},
-    {12, 16, "credits bass",  0.95f, 0.0f, 0.6f, 0.8f, 0.8f, 0.7f, 0.0f, 0.0f, 0.45f, false},
-    {16, 22, "credits full",  1.0f, 0.8f, 0.8f, 0.9f, 0.85f, 0.8f, 0.5f, 0.0f, 0.55f, false},
-    {22, 25, "video wakes",   0.6f, 0.0f, 0.3f, 0.0f, 0.9f, 0.5f, 0.0f, 0.6f, 0.3f, true},
-    {25, 32, "video",         1.0f, 0.9f, 0.9f, 1.0f, 0.8f, 0.8f, 0.0f, 0.0f, 0.6f, false},
-    {32, 49, "contours",      1.0f, 0.9f, 1.0f, 1.0f, 0.85f, 0.9f, 0.8f, 0.0f, 0.7f, false},
-    {49, 62, "greetings",     1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.3f, 0.9f, false},
-    {62, 67, "after",         1.0f, 0.9f, 0.8f, 1.0f, 0.8f, 0.8f, 0.0f, 0.0f, 0.5f, false},
-    {67, 76, "breakdown",     0.0f, 0.0f, 0.2f, 0.0f, 0.9f, 0.5f, 0.6f, 0.8f, 0.35f, true},
-    {76, 80, "build",         0.7f, 0.5f, 0.6f, 0.6f, 0.9f, 0.8f, 0.0f, 0.3f, 0.5f, true},
-    {80, 92, "mosaic",        1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.2f, 1.0f, false},
-    {92, 99, "ending",        0.0f, 0.0f, 0.0f, 0.0f, 0.8f, 0.3f, 0.0f, 0.7f, 0.2f, false},
+    // bars       name           chords    tr  kick snare hats  bass  pad   arp   lead  bells bright
+    {0, 2, "title",            PROG(kHome), 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.45f, 0.0f, 0.0f, 0.7f, 0.15f,
+     nullptr, BASS(kBassDrive), nullptr, false, false, Fill::none},
+    {2, 8, "lettering",        PROG(kHome), 0, 0.4f, 0.0f, 0.0f, 0.0f, 0.5f, 0.3f, 0.0f, 0.5f, 0.25f,
+     nullptr, BASS(kBassDrive), nullptr, false, false, Fill::none},
+    {8, 12, "credits",         PROG(kHome), 0, 0.85f, 0.0f, 0.4f, 0.0f, 0.55f, 0.45f, 0.0f, 0.3f, 0.35f,
+     &kHatEighths, BASS(kBassDrive), nullptr, false, false, Fill::none},
+    {12, 16, "credits bass",   PROG(kHome), 0, 0.9f, 0.0f, 0.55f, 0.7f, 0.6f, 0.6f, 0.0f, 0.0f, 0.45f,
+     &kHatEighths, BASS(kBassDrive), nullptr, false, false, Fill::snare},
+    {16, 22, "credits full",   PROG(kHome), 0, 0.95f, 0.7f, 0.7f, 0.8f, 0.65f, 0.7f, 0.55f, 0.0f, 0.55f,
+     &kHatSixteenths, BASS(kBassDrive), &kHomeTheme, false, false, Fill::snare},
+    {22, 25, "video wakes",    PROG(kBreak), 0, 0.5f, 0.0f, 0.3f, 0.0f, 0.6f, 0.45f, 0.0f, 0.6f, 0.3f,
+     &kHatEighths, BASS(kBassDrive), nullptr, false, false, Fill::snare},
+    {25, 32, "video",          PROG(kHome), 0, 0.95f, 0.8f, 0.8f, 0.85f, 0.6f, 0.7f, 0.0f, 0.0f, 0.6f,
+     &kHatSixteenths, BASS(kBassDrive), nullptr, true, false, Fill::toms},
+    {32, 40, "contours",       PROG(kTurn), 0, 0.8f, 0.45f, 0.5f, 0.6f, 0.45f, 0.5f, 0.0f, 0.25f, 0.5f,
+     &kHatGallop, BASS(kBassSyncopated), nullptr, false, false, Fill::toms},
+    {40, 47, "ribbons",        PROG(kTurn), 0, 0.85f, 0.55f, 0.6f, 0.65f, 0.5f, 0.55f, 0.5f, 0.0f, 0.6f,
+     &kHatGallop, BASS(kBassSyncopated), &kTurnTheme, true, false, Fill::mixed},
+    {47, 49, "lift",           PROG(kTurn), 0, 0.8f, 0.6f, 0.5f, 0.6f, 0.6f, 0.6f, 0.0f, 0.0f, 0.5f,
+     &kHatEighths, BASS(kBassDrive), nullptr, false, false, Fill::snare},
+    {49, 62, "greetings",      PROG(kTurn), 2, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.3f, 0.95f,
+     &kHatOpenOffbeats, BASS(kBassDrive), &kTurnTheme, true, true, Fill::mixed},
+    {62, 67, "after",          PROG(kHome), 0, 0.9f, 0.7f, 0.55f, 0.8f, 0.55f, 0.55f, 0.0f, 0.0f, 0.45f,
+     &kHatEighths, BASS(kBassSyncopated), nullptr, false, false, Fill::none},
+    {67, 72, "breakdown",      PROG(kBreak), 0, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.25f, 0.0f, 0.45f, 0.25f,
+     nullptr, BASS(kBassDrive), nullptr, false, false, Fill::none},
+    {72, 76, "triangulation",  PROG(kBreak), 0, 0.0f, 0.0f, 0.35f, 0.0f, 0.55f, 0.55f, 0.3f, 0.3f, 0.4f,
+     &kHatEighths, BASS(kBassDrive), &kHomeTheme, false, false, Fill::none},
+    {76, 80, "build",          PROG(kHome), 0, 0.8f, 0.5f, 0.6f, 0.6f, 0.6f, 0.7f, 0.0f, 0.2f, 0.55f,
+     &kHatSixteenths, BASS(kBassDrive), nullptr, false, false, Fill::snare},
+    {80, 92, "mosaic",         PROG(kFinale), 0, 1.0f, 1.0f, 1.0f, 0.9f, 0.85f, 0.9f, 1.0f, 0.2f, 1.0f,
+     &kHatGallop, BASS(kBassDrive), &kFinaleTheme, true, true, Fill::toms},
+    {92, 99, "ending",         PROG(kCadence), 0, 0.0f, 0.0f, 0.0f, 0.6f, 0.7f, 0.25f, 0.0f, 0.7f, 0.25f,
+     nullptr, BASS(kBassHeld), nullptr, false, false, Fill::none},
 };
+#undef PROG
+#undef BASS
+
+const Section* sectionAt(int bar) {
+    for (const Section& s : kSections)
+        if (bar >= s.fromBar && bar < s.toBar) return &s;
+    return nullptr;
+}
+
+void playFill(Buses& b, Fill fill, int bar, double level, Noise& noise) {
+    for (int step = 8; step < 16; ++step) {
+        const double t = stepTime(bar, step), rise = (step - 8) / 7.0;
+        switch (fill) {
+        case Fill::none: return;
+        case Fill::snare:
+            if (step >= 12 || step % 2 == 0) snare(b, t, level * (0.2 + 0.45 * rise), noise);
+            break;
+        case Fill::toms:
+            if (step >= 10) tom(b, t, 330 - 30 * (step - 10), level * 0.55, 0.5 - 0.16 * (step - 10));
+            break;
+        case Fill::mixed:
+            if (step % 2 == 0) snare(b, t, level * (0.25 + 0.35 * rise), noise);
+            else if (step >= 11) tom(b, t, 300 - 25 * (step - 11), level * 0.5, 0.4 - 0.2 * (step - 11));
+            break;
+        }
+    }
+}
 
 void arrange(Buses& b) {
     Noise noise{0x5eed1234u};
     double lastLead = 69;
     for (const Section& s : kSections) {
+        const int length = s.toBar - s.fromBar;
         for (int bar = s.fromBar; bar < s.toBar; ++bar) {
             const int inSection = bar - s.fromBar, barsLeft = s.toBar - bar;
-            const Chord& chord = (s.breakdownChords ? kBreakdownLoop : kLoop)[bar % 4];
+            const int chordIndex = inSection % s.chordCount;
+            const Chord& chord = s.chords[chordIndex];
+            auto shifted = chord.pad;
+            for (int& note : shifted) note += s.transpose;
+            const int root = chord.root + s.transpose;
             // Filters open through each section's course.
-            const double bright = s.bright * (0.75 + 0.25 * inSection / std::max(1, s.toBar - s.fromBar - 1));
-            if (s.pad > 0) pad(b, barTime(bar), kBar, chord.pad, s.pad, bright);
-            if (s.snare >= 0.8f && inSection > 0 && inSection % 8 == 0) crash(b, barTime(bar), 0.2, noise);
+            const double bright = s.bright * (0.75 + 0.25 * inSection / std::max(1, length - 1));
+            // A chord that repeats is held rather than struck again.
+            const bool continues = inSection > 0 && s.chords[(inSection - 1) % s.chordCount].pad == chord.pad;
+            int held = 1;
+            while (inSection + held < length && s.chords[(inSection + held) % s.chordCount].pad == chord.pad) ++held;
+            if (s.pad > 0 && !continues) pad(b, barTime(bar), held * kBar, shifted, s.pad, bright);
+            const bool phraseEnd = inSection % 8 == 7 || barsLeft == 1;
+            const bool drums = s.snare > 0;
+            if (drums && inSection > 0 && inSection % 8 == 0) crash(b, barTime(bar), 0.2, noise);
             if (s.bells > 0 && (bar % 2 == 0)) {
-                bell(b, stepTime(bar, 0), chord.pad[3] + 12, 0.22 * s.bells, -0.4);
-                bell(b, stepTime(bar, 6), chord.pad[2] + 12, 0.16 * s.bells, 0.4);
+                bell(b, stepTime(bar, 0), shifted[3] + 12, 0.22 * s.bells, -0.35);
+                bell(b, stepTime(bar, 6), shifted[2] + 12, 0.16 * s.bells, 0.35);
             }
+            const bool filling = phraseEnd && s.fill != Fill::none && s.snare + s.kick > 0;
             for (int step = 0; step < 16; ++step) {
                 const double t = stepTime(bar, step);
                 // Kick on every beat; beats 1 and 3 (on the envelope's peaks) are accented. In the
@@ -412,61 +561,90 @@ void arrange(Buses& b) {
                     const bool strong = step % 8 == 0;
                     if (strong || s.kick >= 0.8f) kick(b, t, s.kick * (strong ? 1.0 : 0.7));
                 }
-                if (s.snare > 0 && (step == 4 || step == 12)) snare(b, t, 0.55 * s.snare, noise);
-                // Snare roll in the last bar before a big section.
-                const bool roll = barsLeft == 1 && (s.toBar == 25 || s.toBar == 49 || s.toBar == 80);
-                if (roll && step >= 8) {
-                    snare(b, t, 0.15 + 0.04 * (step - 8), noise);
-                    if (step % 2 == 1) snare(b, t + kStep / 2, 0.12 + 0.03 * (step - 8), noise);
+                if (drums && (step == 4 || step == 12)) snare(b, t, 0.55 * s.snare, noise);
+                // Ghost notes: soft snares around the backbeat, varying with the bar.
+                if (s.ghosts && !(filling && step >= 8)) {
+                    const bool ghost = bar % 2 ? (step == 7 || step == 10) : (step == 9 || step == 15);
+                    if (ghost) snare(b, t, 0.1 * s.snare, noise);
                 }
-                // A short fill closes every eight-bar phrase of the full sections.
-                if (!roll && s.snare >= 0.8f && inSection % 8 == 7 && step >= 13) snare(b, t, 0.2 + 0.08 * (step - 13), noise);
-                if (s.hats > 0) {
-                    const bool open = step % 4 == 2 && s.hats >= 0.9f;
-                    hat(b, t, 0.32 * s.hats * kHatAccent[step], open ? 9 : 45, step % 2 ? 0.3 : -0.2, noise);
+                if (s.hatPattern && s.hats > 0 && !(filling && step >= 12)) {
+                    const float v = s.hatPattern->velocity[step];
+                    const bool open = (s.hatPattern->open >> step) & 1;
+                    if (v > 0) hat(b, t, 0.42 * s.hats * v, open ? 10 : 48, step % 2 ? 0.25 : -0.2, noise);
                 }
-                // Arpeggio: sixteenths, eighths in the breakdown, two octaves wide at the peaks.
-                if (s.arp > 0 && !(s.breakdownChords && step % 2 == 1)) {
-                    const int k = s.bright >= 0.9f ? kArpOrderWide[step] : kArpOrder[step % 8];
-                    const int note = chord.pad[k % 4] + 12 * (k / 4) + 12;
-                    pluck(b, t, note, 0.11 * s.arp, bright, step % 2 ? 0.5 : -0.5);
+                // Arpeggio: sixteenths, eighths where the drums rest, two octaves at the peaks.
+                const bool sparseArp = s.kick == 0;
+                if (s.arp > 0 && !(sparseArp && step % 2 == 1)) {
+                    const int k = s.wideArp ? kArpOrderWide[step] : kArpOrder[step % 8];
+                    const int note = shifted[k % 4] + 12 * (k / 4) + 12;
+                    pluck(b, t, note, 0.11 * s.arp, bright, step % 2 ? 0.35 : -0.35);
                 }
             }
+            if (filling) playFill(b, s.fill, bar, std::max(s.snare, 0.6f), noise);
             if (s.bass > 0) {
-                for (const BassHit& h : kBassLine) {
-                    bass(b, stepTime(bar, h.step), h.length * kStep * 0.85, chord.root + 12 * h.octave, 0.42 * s.bass, bright);
+                // A held line sounds once for as long as its chord lasts.
+                const bool sustained = s.bassLine == kBassHeld;
+                for (int h = 0; h < s.bassHits && !(sustained && continues); ++h) {
+                    const BassHit& hit = s.bassLine[h];
+                    const double length = sustained ? held * kBar - 0.1 : hit.length * kStep * 0.85;
+                    bass(b, stepTime(bar, hit.step), length, root + 12 * hit.octave, 0.32 * s.bass, bright);
                 }
             }
-            if (s.lead > 0) {
-                // Theme A then B over each 8 bars; at the peaks (greetings, mosaic) a quieter voice
-                // doubles it an octave up.
-                const int phraseBar = (bar - s.fromBar) % 8;
+            if (s.theme && s.lead > 0) {
+                // The first phrase, then its answer; at the peaks a quieter voice doubles it an
+                // octave up. Where the drums rest only every other note sounds.
+                const int phraseBar = inSection % 8;
                 const bool second = phraseBar >= 4;
-                const bool doubled = s.bright >= 0.9f;
-                const int sparse = s.breakdownChords ? 2 : 1;  // breakdown: only every other note
-                const Note* first = second ? std::begin(kThemeB) : std::begin(kThemeA);
-                const Note* last = second ? std::end(kThemeB) : std::end(kThemeA);
-                int index = 0;
-                for (const Note* note = first; note != last; ++note) {
-                    const Note& n = *note;
-                    if (n.bar != phraseBar % 4 || (index++ % sparse) != 0) continue;
-                    const double pitch = n.note;
-                    lead(b, stepTime(bar, n.step), n.length * kStep * 0.92, pitch, lastLead, 0.2 * s.lead, bright);
-                    if (doubled) lead(b, stepTime(bar, n.step), n.length * kStep * 0.92, pitch + 12.05, lastLead + 12.05, 0.06 * s.lead, bright);
+                const Note* notes = second ? s.theme->second : s.theme->first;
+                const int count = second ? s.theme->secondCount : s.theme->firstCount;
+                const int sparse = s.kick == 0 ? 2 : 1;
+                for (int i = 0; i < count; ++i) {
+                    const Note& n = notes[i];
+                    if (n.bar != phraseBar % 4 || i % sparse != 0) continue;
+                    const double pitch = n.note + s.transpose;
+                    const double len = n.length * kStep * 0.92;
+                    lead(b, stepTime(bar, n.step), len, pitch, lastLead, 0.2 * s.lead, bright);
+                    if (s.wideArp) lead(b, stepTime(bar, n.step), len, pitch + 12.05, lastLead + 12.05, 0.06 * s.lead, bright);
                     lastLead = pitch;
                 }
             }
         }
-        // Risers and crashes at the section joints the picture marks.
-        if (s.toBar == 25 || s.toBar == 49 || s.toBar == 80 || s.toBar == 32) riser(b, barTime(s.toBar) - 4, 4, 0.25, noise);
-        if (s.fromBar == 8 || s.fromBar == 25 || s.fromBar == 49 || s.fromBar == 80 || s.fromBar == 32)
+        // Risers into the drops the picture marks, a crash on each drop.
+        const Section* next = sectionAt(s.toBar);
+        if (next && next->snare >= 0.8f && s.snare < next->snare) riser(b, barTime(s.toBar) - 4, 4, 0.25, noise);
+        if (s.snare >= 0.6f && s.fromBar > 0 && (sectionAt(s.fromBar - 1)->snare < s.snare || s.chords != sectionAt(s.fromBar - 1)->chords))
             crash(b, barTime(s.fromBar), 0.35, noise);
     }
+    // The last chord's root rings out on a bell.
+    bell(b, barTime(94), 81, 0.2, 0);
+}
+
+// Filter sweeps on the ducked bus (pads, bass, arpeggio, risers): a low-pass that opens the
+// opening and the build and closes into the breakdown and the ending, and high-pass lifts in the
+// bars before the drops. Points: (time in s, low-pass Hz, high-pass Hz); linear in log frequency.
+struct SweepPoint {
+    double t, lowPass, highPass;
+};
+constexpr SweepPoint kSweeps[] = {
+    {0, 700, 20},       {16, 16000, 20},    {46, 16000, 20},    {50.1, 16000, 500}, {50.13, 16000, 20},
+    {94, 16000, 20},    {98.1, 12000, 700}, {98.13, 16000, 20}, {124, 16000, 20},   {134, 1600, 20},
+    {144, 1200, 20},    {156, 16000, 20},   {158, 16000, 20},   {160.1, 16000, 450}, {160.13, 16000, 20},
+    {184, 16000, 20},   {192, 1500, 20},    {999, 1500, 20},
+};
+
+SweepPoint sweepAt(double t) {
+    size_t i = 1;
+    while (kSweeps[i].t < t) ++i;
+    const SweepPoint &a = kSweeps[i - 1], &c = kSweeps[i];
+    const double u = clamp01((t - a.t) / (c.t - a.t));
+    auto lerpLog = [u](double x, double y) { return x * std::pow(y / x, u); };
+    return {t, lerpLog(a.lowPass, c.lowPass), lerpLog(a.highPass, c.highPass)};
 }
 
 // [SECTION] effects and mix ------------------------------------------------------------------
 
-// Ping-pong delay of a dotted eighth with a darkening feedback path.
+// Ping-pong delay of a dotted eighth with a darkening feedback path. The echoes are blended a
+// little towards the middle so they survive a mono fold-down.
 void pingPong(const Stereo& in, Stereo& out) {
     const size_t d = sampleAt(0.375), n = in.l.size();
     std::vector<float> bl(d, 0.f), br(d, 0.f);
@@ -478,15 +656,15 @@ void pingPong(const Stereo& in, Stereo& out) {
         fr.run(in.l[i] + in.r[i] * 0.5f + yl * 0.45f, 3500, 0);
         bl[pos] = static_cast<float>(0.45 * fl.low);
         br[pos] = static_cast<float>(fr.low);
-        out.l[i] += yl * 0.8f;
-        out.r[i] += yr * 0.8f;
+        out.l[i] += yl * 0.6f + yr * 0.25f;
+        out.r[i] += yr * 0.6f + yl * 0.25f;
         pos = (pos + 1) % d;
     }
 }
 
 // Schroeder-Moorer reverb in the layout of Jezar's public-domain Freeverb: 8 damped comb
 // filters in parallel, then 4 all-passes, per channel; the right channel's lines are 23
-// samples longer for width.
+// samples longer for width, and Freeverb's width matrix keeps the room half correlated.
 struct Comb {
     std::vector<float> buf;
     size_t pos = 0;
@@ -513,22 +691,66 @@ struct AllPass {
 void reverb(const Stereo& in, Stereo& out) {
     constexpr int kCombs[8] = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     constexpr int kAllPasses[4] = {556, 441, 341, 225};
+    constexpr float kWidth = 0.5f, kWet1 = (1 + kWidth) / 2, kWet2 = (1 - kWidth) / 2;
+    const size_t n = in.l.size();
+    Stereo room(n);
+    Svf lowCut;  // keeps the room out of the bass
+    std::vector<float> input(n);
+    for (size_t i = 0; i < n; ++i) {
+        lowCut.run((in.l[i] + in.r[i]) * 0.015, 220, 0.3);
+        input[i] = static_cast<float>(lowCut.high);
+    }
     for (int ch = 0; ch < 2; ++ch) {
         const int spread = ch ? 23 : 0;
         std::vector<Comb> combs;
         std::vector<AllPass> passes;
         for (int c : kCombs) combs.push_back({std::vector<float>(c + spread, 0.f)});
         for (int a : kAllPasses) passes.push_back({std::vector<float>(a + spread, 0.f)});
-        std::vector<float>& y = ch ? out.r : out.l;
-        for (size_t i = 0; i < y.size(); ++i) {
-            const float input = (in.l[i] + in.r[i]) * 0.015f;
+        std::vector<float>& y = ch ? room.r : room.l;
+        for (size_t i = 0; i < n; ++i) {
             float sum = 0;
-            for (Comb& c : combs) sum += c.process(input, 0.86f, 0.3f);
+            for (Comb& c : combs) sum += c.process(input[i], 0.86f, 0.3f);
             for (AllPass& a : passes) sum = a.process(sum);
-            y[i] += sum;
+            y[i] = sum;
         }
     }
+    for (size_t i = 0; i < n; ++i) {
+        out.l[i] += kWet1 * room.l[i] + kWet2 * room.r[i];
+        out.r[i] += kWet1 * room.r[i] + kWet2 * room.l[i];
+    }
 }
+
+// Biquad in direct form I with the cookbook coefficients (R. Bristow-Johnson, "Cookbook
+// formulae for audio EQ biquad filter coefficients").
+struct Biquad {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    static Biquad make(double b0, double b1, double b2, double a0, double a1, double a2) {
+        return {b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0};
+    }
+    static Biquad highPass(double hz, double q) {
+        const double w = kTwoPi * hz / kRate, alpha = std::sin(w) / (2 * q), c = std::cos(w);
+        return make((1 + c) / 2, -(1 + c), (1 + c) / 2, 1 + alpha, -2 * c, 1 - alpha);
+    }
+    static Biquad peak(double hz, double q, double db) {
+        const double w = kTwoPi * hz / kRate, alpha = std::sin(w) / (2 * q), c = std::cos(w), a = std::pow(10, db / 40);
+        return make(1 + alpha * a, -2 * c, 1 - alpha * a, 1 + alpha / a, -2 * c, 1 - alpha / a);
+    }
+    static Biquad highShelf(double hz, double db) {  // shelf slope 1
+        const double w = kTwoPi * hz / kRate, a = std::pow(10, db / 40), c = std::cos(w);
+        const double alpha = std::sin(w) / 2 * std::sqrt(2.0), sa = 2 * std::sqrt(a) * alpha;
+        return make(a * ((a + 1) + (a - 1) * c + sa), -2 * a * ((a - 1) + (a + 1) * c), a * ((a + 1) + (a - 1) * c - sa),
+                    (a + 1) - (a - 1) * c + sa, 2 * ((a - 1) - (a + 1) * c), (a + 1) - (a - 1) * c - sa);
+    }
+    double run(double x) {
+        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
 
 std::vector<float> mixdown(Buses& b) {
     const size_t n = b.size();
@@ -538,37 +760,81 @@ std::vector<float> mixdown(Buses& b) {
     reverb(b.reverb, wet);
     // Kick ducking: smoothed envelope of the kick pulls the pads and bass down by up to 60 %.
     double duck = 0;
-    // First-order high shelf (x + 0.5 (x - low-pass at 3 kHz)): about +3.5 dB of air on the bus.
-    const double shelf = std::exp(-kTwoPi * 3000.0 / kRate);
-    double lowL = 0, lowR = 0;
+    Svf sweepLow[2], sweepHigh[2];
+    SweepPoint sweep{};
+    // Master: a 30-Hz high-pass (no DC, no sub rumble), presence around 4.5 kHz, a little air.
+    Biquad highPass[2] = {Biquad::highPass(30, 0.707), Biquad::highPass(30, 0.707)};
+    Biquad presence[2] = {Biquad::peak(4500, 0.8, 5), Biquad::peak(4500, 0.8, 5)};
+    Biquad air[2] = {Biquad::highShelf(9000, 3), Biquad::highShelf(9000, 3)};
     std::vector<float> out(n * 2);
     for (size_t i = 0; i < n; ++i) {
         const double target = b.kickEnvelope[i];
         duck += (target > duck ? 0.02 : 0.0005) * (target - duck);
         const double g = 1 - 0.6 * std::min(1.0, duck);
-        const double t = double(i) / kRate;
-        // Master envelope: a short fade-in and the fade to silence before the show ends.
-        const double master = clamp01(t / 0.3) * std::pow(clamp01((kSilentFrom - t) / 9.0), 1.5);
+        if (i % 32 == 0) sweep = sweepAt(double(i) / kRate);
         for (int ch = 0; ch < 2; ++ch) {
-            const double dry = (ch ? b.dry.r[i] : b.dry.l[i]) + g * (ch ? b.ducked.r[i] : b.ducked.l[i]);
-            const double x = dry + (ch ? wet.r[i] : wet.l[i]);
-            double& low = ch ? lowR : lowL;
-            low = (1 - shelf) * x + shelf * low;
-            const double v = (x + 0.5 * (x - low)) * master;
-            out[i * 2 + ch] = static_cast<float>(std::tanh(v * 1.1) / 1.1);  // gentle bus saturation
+            sweepLow[ch].run(g * (ch ? b.ducked.r[i] : b.ducked.l[i]), sweep.lowPass, 0.2);
+            sweepHigh[ch].run(sweepLow[ch].low, sweep.highPass, 0.2);
+            const double music = sweep.highPass > 21 ? sweepHigh[ch].high : sweepLow[ch].low;
+            double x = (ch ? b.dry.r[i] : b.dry.l[i]) + music + (ch ? wet.r[i] : wet.l[i]);
+            x = air[ch].run(presence[ch].run(highPass[ch].run(x)));
+            out[i * 2 + ch] = static_cast<float>(x);
         }
     }
     return out;
 }
 
-// Scales to a peak of -4.5 dBFS: Vorbis coding raises the peaks of this mix by about 2 dB,
-// and the decoded file must stay at or below -1 dBFS.
-void normalise(std::vector<float>& samples) {
+float peakOf(const std::vector<float>& samples) {
     float peak = 0;
     for (float v : samples) peak = std::max(peak, std::abs(v));
-    if (peak <= 0) return;
-    const float gain = static_cast<float>(std::pow(10.0, -4.5 / 20) / peak);
-    for (float& v : samples) v *= gain;
+    return peak;
+}
+
+void scale(std::vector<float>& samples, double gain) {
+    for (float& v : samples) v = static_cast<float>(v * gain);
+}
+
+// Light bus compression, stereo-linked: RMS detector (5 ms attack, 120 ms release), 2:1 above
+// 10 dB under the mix's peak, soft knee of 6 dB. Then the master fade and a gentle saturation.
+void master(std::vector<float>& samples) {
+    scale(samples, 1 / std::max(1e-9f, peakOf(samples)));
+    const double attack = std::exp(-1 / (0.005 * kRate)), release = std::exp(-1 / (0.12 * kRate));
+    constexpr double kThreshold = -10, kRatio = 2, kKnee = 6;
+    double level = 0;
+    for (size_t i = 0; i < samples.size() / 2; ++i) {
+        const double l = samples[2 * i], r = samples[2 * i + 1];
+        const double power = 0.5 * (l * l + r * r);
+        level = power + (power > level ? attack : release) * (level - power);
+        const double db = 10 * std::log10(level + 1e-12) + 3;  // + 3: a sine's peak above its RMS
+        const double over = db - kThreshold;
+        double reduction = 0;
+        if (over > kKnee / 2) reduction = over * (1 - 1 / kRatio);
+        else if (over > -kKnee / 2) reduction = (1 - 1 / kRatio) * (over + kKnee / 2) * (over + kKnee / 2) / (2 * kKnee);
+        const double t = double(i) / kRate;
+        // A short fade-in and the fade to silence before the show ends.
+        const double fade = clamp01(t / 0.3) * std::pow(clamp01((kSilentFrom - t) / 9.0), 1.5);
+        const double gain = std::pow(10, -reduction / 20) * fade;
+        for (int ch = 0; ch < 2; ++ch) {
+            const double v = samples[2 * i + ch] * gain;
+            samples[2 * i + ch] = static_cast<float>(std::tanh(v * 1.1) / 1.1);
+        }
+    }
+}
+
+// The decoded file's peak: Vorbis coding adds overshoot that depends on the material.
+float decodedPeak(const std::string& path) {
+    OggVorbis_File vf;
+    if (ov_fopen(path.c_str(), &vf) != 0) return 0;
+    float peak = 0;
+    for (;;) {
+        float** pcm;
+        int section;
+        const long frames = ov_read_float(&vf, &pcm, 4096, &section);
+        if (frames <= 0) break;
+        for (long i = 0; i < frames; ++i) peak = std::max({peak, std::abs(pcm[0][i]), std::abs(pcm[1][i])});
+    }
+    ov_clear(&vf);
+    return peak;
 }
 
 }  // namespace
@@ -585,11 +851,20 @@ int main(int argc, char** argv) {
     Buses buses(static_cast<size_t>(kLength * kRate));
     arrange(buses);
     std::vector<float> samples = mixdown(buses);
-    normalise(samples);
+    master(samples);
+    // Encode at a trial level, measure the decoded peak, and encode again so that the file
+    // peaks near -1.5 dBFS (and never above -1.2 dBFS).
     const std::string path = dir + "/[Bexil] Sorvain.ogg";
-    if (!ostravel::writeOggVorbis(path, samples, 2, kRate, 0.45f)) {
-        std::fprintf(stderr, "gen-music: cannot write %s\n", path.c_str());
-        return 1;
+    constexpr double kTarget = -1.5;
+    scale(samples, std::pow(10.0, -3.0 / 20) / peakOf(samples));
+    for (int pass = 0; pass < 3; ++pass) {
+        if (!ostravel::writeOggVorbis(path, samples, 2, kRate, 0.45f)) {
+            std::fprintf(stderr, "gen-music: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        const double peakDb = 20 * std::log10(std::max(1e-9f, decodedPeak(path)));
+        if (peakDb <= -1.2 && peakDb >= -1.9) break;
+        scale(samples, std::pow(10.0, (kTarget - peakDb) / 20));
     }
     return 0;
 }
