@@ -173,19 +173,46 @@ struct TileNoise {
     }
 };
 
+// Freckles: soft round dots at random places (wrapping at the edges), each with its own size and
+// depth of colour; spread out, not tied to a grid, so nothing lines up into blocks.
+std::vector<double> freckleMap(int size, int count, uint32_t seed) {
+    std::vector<double> map(static_cast<size_t>(size) * size, 0.0);
+    Rng rng{seed};
+    for (int k = 0; k < count; ++k) {
+        const double cx = rng.next() * size, cy = rng.next() * size;
+        const double radius = rng.range(0.8, 2.0), depth = rng.range(0.25, 0.8);
+        const int reach = int(std::ceil(3 * radius));
+        for (int dy = -reach; dy <= reach; ++dy) {
+            for (int dx = -reach; dx <= reach; ++dx) {
+                const int x = int(std::floor(cx)) + dx, y = int(std::floor(cy)) + dy;
+                const double d2 = (x + 0.5 - cx) * (x + 0.5 - cx) + (y + 0.5 - cy) * (y + 0.5 - cy);
+                double& m = map[static_cast<size_t>((y % size + size) % size) * size + (x % size + size) % size];
+                m = std::max(m, depth * std::exp(-d2 / (radius * radius)));
+            }
+        }
+    }
+    return map;
+}
+
 bool writeTextures(const std::string& dir) {
-    const TileNoise coarse(8, 11), fine(64, 12), pores(128, 13);
-    // Skin: warm tone with blotches and freckles; lips and cheeks flushed (by the spherical map).
+    const TileNoise coarse(8, 11), fine(64, 12), pores(128, 13), mottle(16, 14), mottleFine(32, 15);
+    const std::vector<double> freckles = freckleMap(256, 260, 16);
+    // Skin: warm tone with soft blotches, mottling and freckles; lips and cheeks flushed (by the
+    // spherical map). The tone noise has cells of 8 pixels and more and the freckles are round
+    // dots, so nothing lines up into squares; such smooth tone shows the coding's 8x8 blocks at
+    // the usual quality 90, so it is stored at 98 (still a small file).
     bool ok = writeTexture(dir + "SKIN.JPG", 256, 256, [&](int x, int y, double& r, double& g, double& b) {
         const double u = x / 256.0, v = y / 256.0;
-        const double blotch = coarse.at(u * 8, v * 8), freckle = std::pow(fine.at(u * 64, v * 64), 6);
+        const double blotch = coarse.at(u * 8, v * 8) + 0.5 * mottle.at(u * 16 + 0.37, v * 16 + 0.61) +
+                              0.25 * mottleFine.at(u * 32 + 0.19, v * 32 + 0.83) - 0.875;
+        const double freckle = freckles[static_cast<size_t>(y) * 256 + x];
         double lx, ly, lz;
         direction(u, v, lx, ly, lz);
         const double flush = 0.5 * bump(std::abs(lx) - 0.45, ly + 0.75, lz + 0.15, 0.25) + 0.8 * bump(lx, ly + 0.9, lz + 0.33, 0.1);
-        r = 0.86 + 0.06 * blotch - 0.25 * freckle + 0.05 * flush;
-        g = 0.66 + 0.05 * blotch - 0.25 * freckle - 0.12 * flush;
-        b = 0.55 + 0.04 * blotch - 0.2 * freckle - 0.1 * flush;
-    }, {90, false, ChromaSampling::s420, 0, false});
+        r = 0.86 + 0.08 * blotch - 0.08 * freckle + 0.05 * flush;
+        g = 0.66 + 0.07 * blotch - 0.13 * freckle - 0.12 * flush;
+        b = 0.55 + 0.05 * blotch - 0.14 * freckle - 0.1 * flush;
+    }, {98, false, ChromaSampling::s420, 0, false});
     // Height image for the normal map (red channel): pores and fine wrinkles.
     ok = ok && writeTexture(dir + "SKINBUMP.JPG", 256, 256, [&](int x, int y, double& r, double& g, double& b) {
         const double h = 0.5 + 0.25 * (pores.at(x / 2.0, y / 2.0) - 0.5) + 0.2 * std::sin(y * 0.35 + 3 * fine.at(x / 4.0, y / 4.0)) *
