@@ -73,6 +73,9 @@ void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, RenderCo
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_TEXTURE_2D);
+    // The projective pass culls front faces while the scene draws, and every sprite faces the
+    // camera: with culling on, the whole screen of sprites would vanish.
+    glDisable(GL_CULL_FACE);
 
     const double t = time.localTime;
     const double rows = kMosaicRows * clamp01(20.0 * f);

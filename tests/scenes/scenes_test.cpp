@@ -147,6 +147,24 @@ TEST_F(Scenes, MosaicOuterRowAndColumnHaveNoSize) {
     }
 }
 
+// The projective pass culls front faces while the scene draws; the sprites face the camera and
+// must still reach the screen.
+TEST_F(Scenes, MosaicShowsUnderThePassFaceCulling) {
+    StridedFrame picture(384, 288, 384 * 3, 255);
+    frame->frameImage = picture.view;
+    time.localTime = 170.0;
+    ostravel::testing::useSequencerView();
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+    drawVideoMosaic(time, *frame, renderContext(), 1.0);
+    glDisable(GL_CULL_FACE);
+    unsigned char centre[4] = {0, 0, 0, 0};
+    glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);
+    EXPECT_GT(centre[2], 40) << "the screen of sprites was culled";
+}
+
 // Colour from the blue byte only, with the radial reveal adding red and green between 156.5 s
 // and 166 s; every read stays inside the picture, whatever its stride and size.
 TEST_F(Scenes, MosaicColourComesFromTheBlueByteInsideThePicture) {
