@@ -1,9 +1,12 @@
 // gen-music: synthesises the show's soundtrack "[Bexil] Sorvain" and writes it as Ogg Vorbis.
 //
-// 120 BPM in A minor, 44 100 Hz stereo, 196.5 s. Every beat n falls on 0.127 + 0.5 n s, where
-// the show's beat envelope `pulse` peaks (|cos(pi t - 0.4)|^8 peaks at t = k + 0.4/pi); the
-// accented kicks (beats 1 and 3 of each bar) land on k + 0.127 exactly. A bar is 2 s, a step
-// (sixteenth note) 0.125 s. The arrangement follows the show's timetable, see kSections.
+// 120 BPM, 44 100 Hz stereo, 196.5 s. Every beat n falls on 0.127 + 0.5 n s, where the show's
+// beat envelope `pulse` peaks (|cos(pi t - 0.4)|^8 peaks at t = k + 0.4/pi); the accented kicks
+// (beats 1 and 3 of each bar) land on k + 0.127 exactly. A bar is 2 s, a step (sixteenth note)
+// 0.125 s. The arrangement follows the show's timetable, see kSections: A minor at home, a turn
+// to D minor under the contours, lifted to E minor for the greetings, a descending finale with
+// its own theme and a cadence back to A minor. The mix keeps the pads and the arpeggio off the
+// bass, high-passes the master, lifts the presence band and compresses the bus lightly.
 //
 // [SECTION] index: helpers and generator / oscillators and filters / instruments / patterns
 // and arrangement / effects and mix / main.
@@ -152,7 +155,7 @@ void kick(Buses& b, double t0, double level) {
         const double hz = 46 + 120 * std::exp(-t * 28) + 300 * std::exp(-t * 200);
         phase += hz / kRate;
         const double amp = std::exp(-t * 6.5) * (1 - std::exp(-t * 2000));
-        const double v = 0.75 * std::tanh(1.6 * std::sin(kTwoPi * phase)) * amp * level;
+        const double v = 0.85 * std::tanh(1.6 * std::sin(kTwoPi * phase)) * amp * level;
         put(b.dry, start + i, v, 0);
         b.kickEnvelope[start + i] = std::max(b.kickEnvelope[start + i], static_cast<float>(std::exp(-t * 7) * level));
     }
@@ -559,7 +562,7 @@ void arrange(Buses& b) {
                 // opening only those two sound.
                 if (s.kick > 0 && step % 4 == 0) {
                     const bool strong = step % 8 == 0;
-                    if (strong || s.kick >= 0.8f) kick(b, t, s.kick * (strong ? 1.0 : 0.7));
+                    if (strong || s.kick >= 0.8f) kick(b, t, s.kick * (strong ? 1.0 : 0.6));
                 }
                 if (drums && (step == 4 || step == 12)) snare(b, t, 0.55 * s.snare, noise);
                 // Ghost notes: soft snares around the backbeat, varying with the bar.
