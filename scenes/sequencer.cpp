@@ -31,8 +31,6 @@ double threadCpuSeconds() {
 
 }  // namespace
 
-SequencerTimings* sequencerTimings = nullptr;
-
 SequencerFades sequencerFades(double t) {
     auto r = [t](double t0, double rate) { return ramp(t, t0, rate); };
     SequencerFades f;
@@ -62,7 +60,7 @@ void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& 
     const double t = time.localTime;
     const SequencerFades fades = sequencerFades(t);
     const FrameAnalysis& frame = video.frame;
-    SequencerTimings* const timings = sequencerTimings;
+    SequencerTimings* const timings = scene.timings;
     const double analysisStart = timings ? threadCpuSeconds() : 0.0;
 
     analyseFrame(video, AnalysisInput{t, time.frameDt, time.framesRendered, time.pulse, time.cameraPos[0],

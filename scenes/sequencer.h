@@ -18,11 +18,20 @@
 
 namespace ostravel {
 
+// CPU time of the calling thread spent in drawAnalysisPicture, for the show benchmark: the
+// analysis of the video frame, and the geometry (every drawer and scene after it, GL driver work
+// on this thread included). Each pass adds to the figures; the reader clears them.
+struct SequencerTimings {
+    double analysisSeconds = 0.0;
+    double geometrySeconds = 0.0;
+};
+
 // The scene data the Demo owns for the sequencer, rebuilt from nothing every pass.
 struct SceneState {
     SplinePool contourSplines;
     TriangulationBuffers triangulation;
     std::vector<std::string> greetings;
+    SequencerTimings* timings = nullptr;  // null in the show, which then pays one test per pass
 };
 
 // Every fade of one pass, as functions of the production time alone.
@@ -45,17 +54,6 @@ SequencerFades sequencerFades(double localTime);
 // trunc(5 z) mod 3 with the remainder taking the sign of the dividend: 0 arcs, 1 web, 2 fan;
 // a negative (or non-finite) z selects no scene (-1).
 int sceneMode(double cameraZ);
-
-// CPU time of the calling thread spent in drawAnalysisPicture, for the show benchmark: the
-// analysis of the video frame, and the geometry (every drawer and scene after it, GL driver work
-// on this thread included). Each call adds to the figures; the reader clears them.
-struct SequencerTimings {
-    double analysisSeconds = 0.0;
-    double geometrySeconds = 0.0;
-};
-
-// Null in the show, which then pays one test per pass.
-extern SequencerTimings* sequencerTimings;
 
 void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& time, RenderContext& ctx);
 

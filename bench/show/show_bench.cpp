@@ -38,6 +38,7 @@
 #include "platform/gl.h"
 #include "platform/system.h"
 #include "production/app_state.h"
+#include "production/demo.h"
 #include "production/frame_step.h"
 #include "scenes/sequencer.h"
 
@@ -332,7 +333,7 @@ int main(int argc, char** argv) {
     try {
         if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
         started = true;
-        sequencerTimings = &timings;
+        app.demo->scene.timings = &timings;
         while (app.demoTime < lastTime - 1e-9) {
             system.nextFrame();
             timings = {};
@@ -372,7 +373,6 @@ int main(int argc, char** argv) {
             status = 2;
         }
     }
-    sequencerTimings = nullptr;
     std::fprintf(stderr, "\n");
     if (frames.empty()) {
         SDL_Quit();
