@@ -12,6 +12,7 @@
 #include <lib3ds/mesh.h>
 #include <lib3ds/node.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <set>
@@ -168,6 +169,44 @@ TEST(ShowModel, TheBuilderLoadsEveryPlannedTextureAndSkipsTheLowerCaseOne) {
     for (const plan::TextureFile& t : plan::kTextureFiles) {
         EXPECT_EQ(decodedWidth(showPath(std::string("meshes/") + t.name)), t.width) << t.name;
     }
+}
+
+// The skin at the size the head wears it: smooth tone and round freckles, no square cells of
+// noise and no 8x8 blocks of the coding. Square cells put most of the gradient energy near the
+// axes (about half of it for texture without a preferred direction); visible coding blocks make
+// the steps across every eighth column larger than the others.
+TEST(ShowModel, SkinTextureHasNoSquareCellsOrCodingBlocks) {
+    ostravel::JpegFileStream file;
+    ASSERT_TRUE(file.open(showPath("meshes/SKIN.JPG").c_str()));
+    ostravel::JpegDecoder jpeg(file);
+    ASSERT_EQ(jpeg.startDecoding(), 0);
+    const int w = jpeg.width(), h = jpeg.height();
+    std::vector<double> grey;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row;
+        int length;
+        ASSERT_EQ(jpeg.decodeRow(row, length), 0);
+        for (int x = 0; x < w; ++x) grey.push_back((row[4 * x] + row[4 * x + 1] + row[4 * x + 2]) / 3.0);
+    }
+    auto g = [&](int x, int y) { return grey[size_t(y) * w + x]; };
+    double nearAxes = 0, energy = 0;
+    for (int y = 1; y + 1 < h; ++y) {
+        for (int x = 1; x + 1 < w; ++x) {  // Sobel
+            const double gx = g(x + 1, y - 1) + 2 * g(x + 1, y) + g(x + 1, y + 1) - g(x - 1, y - 1) - 2 * g(x - 1, y) - g(x - 1, y + 1);
+            const double gy = g(x - 1, y + 1) + 2 * g(x, y + 1) + g(x + 1, y + 1) - g(x - 1, y - 1) - 2 * g(x, y - 1) - g(x + 1, y - 1);
+            const double e = gx * gx + gy * gy;
+            energy += e;
+            if (std::min(std::abs(gx), std::abs(gy)) < std::tan(M_PI / 8) * std::max(std::abs(gx), std::abs(gy))) nearAxes += e;
+        }
+    }
+    double blockSteps = 0, otherSteps = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 1; x < w; ++x) (x % 8 == 0 ? blockSteps : otherSteps) += std::abs(g(x, y) - g(x - 1, y));
+    }
+    const double blockStep = blockSteps / (h * (w / 8 - 1)), otherStep = otherSteps / (h * (w - w / 8));
+    EXPECT_GT(otherStep, 0.2) << "the skin has some texture";
+    EXPECT_LT(nearAxes / energy, 0.55) << "gradients line up with the axes: square noise cells";
+    EXPECT_LT(blockStep / otherStep, 1.15) << "steps at the 8x8 block edges stand out";
 }
 
 }  // namespace

@@ -1,11 +1,22 @@
 // The show's video, read with OpenCV as the analysis reads it: size, frame count, exact seeking,
 // hard cuts where the analysis darkens the picture, and enough for the machine vision to find.
+// A pass over every frame, each decoded by libjpeg-turbo straight from the file's chunks, measures
+// each shot as the analysis sees it (grey change, motion, corners, edges, corner turnover).
 #include "tests/content/show_folder.h"
 #include "tools/gen-video/video_plan.h"
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -131,6 +142,197 @@ TEST_F(ShowVideo, MosaicShotCarriesItsPictureInTheBlueChannel) {
         const int total = (frame.rows / 4) * (frame.cols / 4);
         EXPECT_GT(dark, total / 10) << "frame " << f;
         EXPECT_GT(bright, total / 20) << "frame " << f;
+    }
+}
+
+// [SECTION] every frame ----------------------------------------------------------------------
+
+// libjpeg-turbo with every warning counted (corrupt or short entropy-coded data is a warning).
+struct StrictErrors {
+    jpeg_error_mgr base;
+    std::jmp_buf failed;
+    int warnings = 0;
+};
+
+// Decodes one frame to BGR; returns the number of warnings, or -1 when the frame is unreadable.
+int decodeStrictly(const std::string& data, cv::Mat& bgr) {
+    jpeg_decompress_struct info;
+    StrictErrors errors;
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<StrictErrors*>(c->err)->failed, 1); };
+    errors.base.emit_message = [](j_common_ptr c, int level) { reinterpret_cast<StrictErrors*>(c->err)->warnings += level < 0; };
+    if (setjmp(errors.failed)) {
+        jpeg_destroy_decompress(&info);
+        return -1;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&info);
+    bgr.create(int(info.output_height), int(info.output_width), CV_8UC3);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = bgr.ptr<uint8_t>(int(info.output_scanline));
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return errors.warnings;
+}
+
+// The frames of an AVI file: the '00dc' chunks of its 'movi' list, in file order.
+std::vector<std::string> frameChunks(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    auto u32 = [&](size_t p) {
+        uint32_t v = 0;
+        for (int k = 3; k >= 0; --k) v = v << 8 | uint8_t(file[p + k]);
+        return v;
+    };
+    std::vector<std::string> frames;
+    for (size_t p = 12; p + 8 <= file.size();) {
+        if (file.compare(p, 4, "LIST") == 0) {  // descend into lists
+            p += 12;
+            continue;
+        }
+        const uint32_t size = u32(p + 4);
+        if (file.compare(p, 4, "00dc") == 0) frames.push_back(file.substr(p + 8, size));
+        p += 8 + size + (size & 1);
+    }
+    return frames;
+}
+
+struct FrameStats {
+    int warnings = 0;      // libjpeg-turbo's, -1 for an unreadable frame
+    double greyChange = 0; // mean absolute grey difference from the previous frame
+    double turnover = 0;   // share of corners without a partner within 4 px in the previous frame
+    int corners = 0;       // at the show's default request: quality 0.067, 8 px apart
+    int edgePixels = 0;    // Canny on the half-size grey image, as the analysis runs it
+    double shift = 0;      // dominant shift in pixels from the frame a second earlier (every 24th)
+};
+
+// Corners of `a` with no corner of `b` within `radius` pixels (both ways).
+int unpaired(const std::vector<cv::Point2f>& a, const std::vector<cv::Point2f>& b, float radius) {
+    int count = 0;
+    for (const cv::Point2f& p : a) {
+        count += std::none_of(b.begin(), b.end(), [&](const cv::Point2f& q) {
+            return std::abs(p.x - q.x) <= radius && std::abs(p.y - q.y) <= radius;
+        });
+    }
+    return count;
+}
+
+const std::vector<FrameStats>& everyFrame() {
+    static const std::vector<FrameStats> stats = [] {
+        const std::vector<std::string> chunks = frameChunks(showPath("textures/try1.avi"));
+        std::vector<FrameStats> out(chunks.size());
+        cv::Mat bgr, grey, previous, half;
+        std::vector<cv::Mat> lastSecond;  // float grey images, a second's worth
+        std::vector<cv::Point2f> corners, previousCorners;
+        for (size_t f = 0; f < chunks.size(); ++f) {
+            FrameStats& s = out[f];
+            s.warnings = decodeStrictly(chunks[f], bgr);
+            if (s.warnings < 0) continue;
+            cv::cvtColor(bgr, grey, cv::COLOR_RGB2GRAY);
+            cv::goodFeaturesToTrack(grey, corners, 1650, 0.067, 8, cv::noArray(), 3, false, 0.04);
+            s.corners = int(corners.size());
+            cv::resize(grey, half, cv::Size(grey.cols / 2, grey.rows / 2), 0, 0, cv::INTER_LINEAR);
+            cv::Canny(half, half, 30, 135, 3);
+            s.edgePixels = cv::countNonZero(half);
+            if (!previous.empty()) {
+                cv::Mat d;
+                cv::absdiff(grey, previous, d);
+                s.greyChange = cv::mean(d)[0];
+                const size_t both = corners.size() + previousCorners.size();
+                s.turnover = both ? double(unpaired(corners, previousCorners, 4) + unpaired(previousCorners, corners, 4)) / both : 0;
+            }
+            cv::Mat g;
+            grey.convertTo(g, CV_32F);
+            lastSecond.push_back(g);
+            if (lastSecond.size() > size_t(plan::kFps)) {
+                if (f % 24 == 0) {
+                    const cv::Point2d p = cv::phaseCorrelate(lastSecond.front(), g);
+                    s.shift = std::hypot(p.x, p.y);
+                }
+                lastSecond.erase(lastSecond.begin());
+            }
+            previous = grey.clone();
+            previousCorners = corners;
+        }
+        return out;
+    }();
+    return stats;
+}
+
+struct ShotFigures {
+    double greyChange = 0, shiftPerSecond = 0, corners = 0, edgePixels = 0;
+};
+
+// Means over a shot, leaving out its first second (the pairs across the cut before it).
+ShotFigures shotFigures(int shot) {
+    const int first = plan::kShots[shot].firstFrame + int(plan::kFps);
+    const int end = shot + 1 < int(plan::kShots.size()) ? plan::kShots[shot + 1].firstFrame : plan::kFrameCount;
+    ShotFigures r;
+    int shifts = 0;
+    for (int f = first; f < end; ++f) {
+        const FrameStats& s = everyFrame()[f];
+        r.greyChange += s.greyChange;
+        r.corners += s.corners;
+        r.edgePixels += s.edgePixels;
+        if (f % 24 == 0) {
+            r.shiftPerSecond += s.shift;
+            ++shifts;
+        }
+    }
+    const int n = end - first;
+    r.greyChange /= n;
+    r.corners /= n;
+    r.edgePixels /= n;
+    r.shiftPerSecond /= std::max(1, shifts);
+    return r;
+}
+
+// One pass over the file serves three checks (it takes seconds).
+TEST(ShowVideoFrames, EveryFrameDecodesCleanlyAndEveryShotMovesWithoutPopping) {
+    const std::vector<FrameStats>& stats = everyFrame();
+    ASSERT_EQ(int(stats.size()), plan::kFrameCount);
+    int bad = 0;
+    for (size_t f = 0; f < stats.size(); ++f) {
+        if (stats[f].warnings != 0 && ++bad <= 5) ADD_FAILURE() << "frame " << f << ": " << stats[f].warnings << " decoder warnings";
+    }
+    EXPECT_EQ(bad, 0) << "frames that libjpeg-turbo reports as corrupt";
+
+    std::vector<ShotFigures> shots;
+    for (size_t k = 0; k < plan::kShots.size(); ++k) shots.push_back(shotFigures(int(k)));
+    auto medianOfOthers = [&](size_t k, double ShotFigures::*field) {
+        std::vector<double> v;
+        for (size_t j = 0; j < shots.size(); ++j) if (j != k) v.push_back(shots[j].*field);
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    for (size_t k = 0; k < shots.size(); ++k) {
+        const ShotFigures& s = shots[k];
+        const char* name = plan::kShots[k].name;
+        // A camera that moves through its scene: the picture changes and slides every second.
+        EXPECT_GT(s.greyChange, 2.0) << name;
+        EXPECT_GT(s.shiftPerSecond, 3.0) << name;
+        // No shot starves the detector: at least two thirds of the other shots' median.
+        EXPECT_GE(s.corners, 2.0 / 3 * medianOfOthers(k, &ShotFigures::corners)) << name;
+        EXPECT_GE(s.edgePixels, 2.0 / 3 * medianOfOthers(k, &ShotFigures::edgePixels)) << name;
+    }
+
+    // Camera motion replaces corners at a steady rate; a whole object appearing or vanishing at
+    // once shows as a spike of the turnover above the frames around it, which the analysis turns
+    // into a jump of the tracked points.
+    for (size_t k = 0; k < plan::kShots.size(); ++k) {
+        const int first = plan::kShots[k].firstFrame + 1;
+        const int end = k + 1 < plan::kShots.size() ? plan::kShots[k + 1].firstFrame : plan::kFrameCount;
+        for (int f = first + 4; f + 4 < end; ++f) {
+            std::vector<double> around;
+            for (int d = -4; d <= 4; ++d) if (d != 0) around.push_back(stats[f + d].turnover);
+            std::nth_element(around.begin(), around.begin() + 4, around.end());
+            EXPECT_LT(stats[f].turnover - around[4], 0.12) << plan::kShots[k].name << ": corners pop at frame " << f;
+        }
     }
 }
 

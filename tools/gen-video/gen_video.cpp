@@ -5,7 +5,8 @@
 // (every frame a key frame, so seeking by frame number is exact), kFrameCount frames.
 // Shots, with hard cuts where the analysis darkens the picture (frames 449, 985, 2207):
 //   0..448     night town: a flight over towers with lit window grids under a full moon
-//   449..984   steelworks at dusk: lattice towers, gas holder, stacks, pipe bridges, cables
+//   449..984   steelworks at dusk: a drive along the works road past lamps, a riveted pipe rack
+//              and sheds with lit windows, the gas holder, furnace, stacks and masts behind
 //   985..2206  hall of solids: chequered floor to the horizon, slowly turning polyhedra and rings
 //   2207..end  tunnel of frames: a flight through turning frames towards a light (the mosaic)
 // The show plays the video from 50 s at 24 frames per second and slows it from 177 s; it
