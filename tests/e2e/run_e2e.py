@@ -422,6 +422,21 @@ def scenario_video(args, display):
             shutil.rmtree(show)
 
 
+def scenario_faults(args, display):
+    """Damaged show data (faults.py): each kind of damage on a representative file of each kind,
+    with the short test tune as the music. faults.py run by itself gives the whole table."""
+    import faults
+    tune = os.path.join(tempfile.mkdtemp(prefix="ostravel-tune-"), "tune.ogg")
+    subprocess.run([args.music_tool, tune, "20"], check=True)
+    args.long_fps = 2
+    rows = [row for row in faults.cases(faults.SUBSET, (faults.MUSIC, "textures/blob41b.jpg"), ())
+            if not (row[0] == faults.MUSIC and row[2] == "capture")]  # the capture plays no music
+    rows += [("textures/try1.avi", "half", "capture", True), ("rec2.rcc", "half", "capture", True)]
+    failed = faults.campaign(args, display, rows, music=tune)
+    if failed:
+        raise Failure(f"{failed} row(s) of the fault table differ from what is expected")
+
+
 SCENARIOS = {
     "run-and-escape": scenario_run_and_escape,
     "quit": scenario_quit,
@@ -432,6 +447,7 @@ SCENARIOS = {
     "video": scenario_video,
     "no-display": scenario_no_display,
     "no-sound-device": scenario_no_sound_device,
+    "faults": scenario_faults,
 }
 
 

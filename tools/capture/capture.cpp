@@ -13,6 +13,8 @@
 // At the end it prints the frame-time figures: median, 99th percentile and maximum, overall and
 // per 10-second block of show time. Without --x11 it uses SDL's offscreen video driver (no X
 // server needed).
+// --rss prints "rss T N KB" (resident size) to standard error at every 5 seconds of show time;
+// --gl-errors counts the GL errors of both contexts (KHR_debug, soak_probes.h) and prints them.
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
 // reported a problem, 3 when the video could not be written.
 #include <SDL.h>
@@ -35,6 +37,7 @@
 #include "platform/system.h"
 #include "production/app_state.h"
 #include "production/frame_step.h"
+#include "tools/capture/soak_probes.h"
 #include "production/music.h"
 #include "video_writer.h"
 
@@ -92,6 +95,8 @@ struct Options {
     std::string out = ".";
     std::string show;
     bool x11 = false;
+    bool rss = false;
+    bool glErrors = false;
 };
 
 bool parseTimes(const std::string& list, std::vector<double>& times) {
@@ -132,6 +137,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.show = argv[++i];
         } else if (arg == "--x11") {
             options.x11 = true;
+        } else if (arg == "--rss") {
+            options.rss = true;
+        } else if (arg == "--gl-errors") {
+            options.glErrors = true;
         } else {
             return false;
         }
@@ -251,7 +260,8 @@ int main(int argc, char** argv) {
 
     CaptureSystem system(options.fps);
     installSystemServices(&system);
-    installShellPlatform(nullptr, nullptr, ShellOptions{.hiddenWindow = true});
+    GlErrorProbe glProbe(sdlWindowSystem());
+    installShellPlatform(options.glErrors ? &glProbe : nullptr, nullptr, ShellOptions{.hiddenWindow = true});
     AppState& app = appState();
     app.musicEnabled = false;
     app.killWindow = KillGLWindow;
@@ -259,6 +269,7 @@ int main(int argc, char** argv) {
     std::vector<double> frameMs;
     std::map<int, std::vector<double>> blockMs;
     size_t nextCapture = 0;
+    int rssStep = -1;
     long written = 0;
     long rendered = 0;
     int status = 0;
@@ -288,6 +299,10 @@ int main(int argc, char** argv) {
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
             frameMs.push_back(ms);
             blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
+            if (options.rss && static_cast<int>(app.demoTime / 5.0) != rssStep) {
+                rssStep = static_cast<int>(app.demoTime / 5.0);
+                std::fprintf(stderr, "rss %d %ld KB\n", rssStep * 5, residentKilobytes());
+            }
             ++rendered;
             while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
                 char name[64];
@@ -339,6 +354,7 @@ int main(int argc, char** argv) {
                     options.from + double(written) / options.fps, written / seconds);
     } else
         std::printf("captured %ld frame(s) at %d fps up to %.3f s\n", written, options.fps, app.demoTime);
+    if (options.glErrors) std::printf("GL errors: %ld in %d context(s)\n", glProbe.errors(), glProbe.contexts());
     printFigures("all", frameMs);
     for (const auto& [block, ms] : blockMs) {
         char label[32];
