@@ -420,6 +420,7 @@ def scenario_video(args, display):
         shutil.rmtree(out)
         if show != args.show:
             shutil.rmtree(show)
+    os.rmdir(no_tools)
 
 
 def scenario_faults(args, display):
