@@ -87,8 +87,7 @@ def data_files(show):
 def faulted_copy(show, rel, fault, music=None):
     """A folder of links to the show's files in which rel is damaged (music: a replacement)."""
     folder = tempfile.mkdtemp(prefix="ostravel-fault-")
-    real_dirs = {os.path.dirname(p) for p in (rel, MUSIC if music else rel)}
-    real_dirs = {d for p in real_dirs for d in _parents(p)}
+    real_dirs = set(_parents(rel)) | (set(_parents(MUSIC)) if music else set())
     for root, dirs, files in os.walk(show):
         here = os.path.relpath(root, show)
         here = "" if here == "." else here
@@ -104,6 +103,8 @@ def faulted_copy(show, rel, fault, music=None):
         shutil.copyfile(music, os.path.join(folder, MUSIC))
     source = music if music and rel == MUSIC else os.path.join(show, rel)
     target = os.path.join(folder, rel)
+    if os.path.realpath(os.path.dirname(target)) != os.path.realpath(os.path.join(folder, os.path.dirname(rel))):
+        raise RuntimeError(f"{target} would reach into the show folder")  # never damage the original
     if fault == "half":
         with open(source, "rb") as f:
             data = f.read(os.path.getsize(source) // 2)
