@@ -231,7 +231,7 @@ def campaign(args, display, rows, music=None):
     import run_e2e as e2e
 
     failed = 0
-    print(f"{'file':34} {'fault':8} {'program':9} outcome")
+    print(f"{'file':46} {'fault':8} {'program':9} outcome")
     for rel, fault, program, whole in rows:
         folder = faulted_copy(args.show, rel, fault, music)
         try:
@@ -242,7 +242,7 @@ def campaign(args, display, rows, music=None):
         finally:
             shutil.rmtree(folder, ignore_errors=True)
         mark = "ok" if failure is None else "FAILED: " + failure
-        print(f"{rel:34} {fault:8} {program:9} {outcome}  [{mark}]", flush=True)
+        print(f"{rel:46} {fault:8} {program:9} {outcome}  [{mark}]", flush=True)
         failed += failure is not None
     return failed
 
