@@ -61,7 +61,7 @@ SUBSET = (MUSIC, "textures/blob41b.jpg", "textures/ciralpha.jpg", "textures/try1
 PROGRAM_FILES = (MUSIC, "textures/blob41b.jpg", "textures/ciralpha.jpg", "meshes/SKIN.JPG")
 
 
-def expected(rel, fault, program):
+def expected(show, rel, fault, program):
     """(caption, text) of the message box that must end the run, or None: the show runs."""
     if rel == MUSIC:
         # A cut Ogg still decodes up to the cut; random bytes are no Ogg at all.
@@ -72,8 +72,26 @@ def expected(rel, fault, program):
             return (open_caption, path)
         if fault == "random":
             return ("Jpg !", path)
-        return None  # the header survives the cut; the decoder pads the rest with end markers
+        # The header survives the cut and the decoder pads the missing data with end markers,
+        # which decode as a flat picture; but with a restart interval the next restart marker is
+        # missing, a decoding failure, which ends the show like a header failure.
+        return ("Jpg !", path) if has_restart_interval(os.path.join(show, rel)) else None
     return None
+
+
+def has_restart_interval(path):
+    """Whether the JPEG's header (up to its first scan) defines a restart interval (DRI)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at = 2
+    while at + 4 <= len(data) and data[at] == 0xFF:
+        marker = data[at + 1]
+        if marker == 0xDD:
+            return True
+        if marker == 0xDA:
+            return False
+        at += 2 + (data[at + 2] << 8 | data[at + 3])
+    return False
 
 
 def data_files(show):
@@ -128,9 +146,9 @@ def sanitizer_report(text):
     return next((line for line in text.splitlines() if any(m in line for m in SANITIZER_MARKS)), None)
 
 
-def run_capture(capture, folder, rel, fault, whole, long_fps):
+def run_capture(capture, show, folder, rel, fault, whole, long_fps):
     """Returns (outcome text, failure or None)."""
-    box = expected(rel, fault, program=False)
+    box = expected(show, rel, fault, program=False)
     command = [capture, "--show", folder] + (["--fps", str(long_fps)] if whole else ["--until", "2"])
     env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
     limit = 1800 if whole else 300
@@ -181,7 +199,7 @@ def run_program(e2e, args, display, folder, rel, fault):
 
 
 def drive_program(e2e, args, display, folder, rel, fault, process):
-    box = expected(rel, fault, program=True)
+    box = expected(args.show, rel, fault, program=True)
     try:
         dialog = e2e.wait_for_window(display, e2e.DIALOG, process)
         e2e.click(display, dialog, *e2e.WINDOWED_TOGGLE)
@@ -207,7 +225,10 @@ def drive_program(e2e, args, display, folder, rel, fault, process):
             time.sleep(0.5)
         e2e.xdo(display, "windowfocus", "--sync", show)
         e2e.xdo(display, "keydown", "Escape")
-        status = e2e.wait_exit(process, 60)
+        try:
+            status = e2e.wait_exit(process, 60)
+        finally:
+            e2e.xdo(display, "keyup", "Escape")  # else the next run's dialog sees it held: Quit
         return (f"runs {play:.0f} s, Escape: status {status}", None if status == 0 else "status 0 expected")
     except e2e.Failure as failure:
         return "failed", str(failure)
@@ -236,7 +257,7 @@ def campaign(args, display, rows, music=None):
         folder = faulted_copy(args.show, rel, fault, music)
         try:
             if program == "capture":
-                outcome, failure = run_capture(args.capture, folder, rel, fault, whole, args.long_fps)
+                outcome, failure = run_capture(args.capture, args.show, folder, rel, fault, whole, args.long_fps)
             else:
                 outcome, failure = run_program(e2e, args, display, folder, rel, fault)
         finally:
