@@ -301,7 +301,8 @@ int main(int argc, char** argv) {
             blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
             if (options.rss && static_cast<int>(app.demoTime / 5.0) != rssStep) {
                 rssStep = static_cast<int>(app.demoTime / 5.0);
-                std::fprintf(stderr, "rss %d %ld KB\n", rssStep * 5, residentKilobytes());
+                std::fprintf(stderr, "rss %d %ld KB, malloc in use %ld KB\n", rssStep * 5, residentKilobytes(),
+                             mallocInUseKilobytes());
             }
             ++rendered;
             while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {

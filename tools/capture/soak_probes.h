@@ -9,6 +9,7 @@
 #pragma once
 
 #include <SDL.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +32,13 @@ inline long residentKilobytes() {
         if (std::strncmp(line, "VmRSS:", 6) == 0) kb = std::atol(line + 6);
     std::fclose(status);
     return kb;
+}
+
+// Bytes the C library's allocator hands out right now (all arenas, mapped blocks included), in
+// kB: what the process holds through malloc and new, without the allocator's free space.
+inline long mallocInUseKilobytes() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>((info.uordblks + info.hblkhd) / 1024);
 }
 
 class GlErrorProbe : public WindowSystem {
