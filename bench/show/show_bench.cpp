@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "platform/fixed_step_system.h"
 #include "platform/gl.h"
 #include "platform/system.h"
 #include "production/app_state.h"
@@ -45,31 +46,6 @@
 using namespace ostravel;
 
 namespace {
-
-struct EndOfRun {
-    int status;
-};
-
-// No message box may wait for a click; the clock is a counter that moves one frame per frame.
-class BenchSystem : public SystemServices {
-public:
-    explicit BenchSystem(int fps) : fps_(fps) {}
-    void nextFrame() { counter_ += 1000; }
-
-    MessageAnswer showMessage(std::string_view text, std::string_view caption, MessageIcon, MessageButtons buttons) override {
-        std::fprintf(stderr, "message \"%.*s\": %.*s\n", int(caption.size()), caption.data(), int(text.size()), text.data());
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-    }
-    bool copyToClipboard(const std::string&) override { return true; }
-    int64_t performanceCounter() override { return counter_; }
-    int64_t performanceFrequency() override { return int64_t(fps_) * 1000; }
-    void cursorPosition(double& x, double& y) override { x = y = 0.0; }
-    [[noreturn]] void exitProcess(int status) override { throw EndOfRun{status}; }
-
-private:
-    int fps_;
-    int64_t counter_ = 0;
-};
 
 struct Options {
     int fps = 60;
@@ -326,7 +302,7 @@ int main(int argc, char** argv) {
     const double lastTime = options.until > 0.0 ? std::min(options.until, kShowLength) : kShowLength;
 
     const auto videoAtStart = videoStamp();
-    BenchSystem system(options.fps);
+    FixedStepSystem system(options.fps);
     installSystemServices(&system);
     installShellPlatform(nullptr, nullptr, ShellOptions{.hiddenWindow = true});
     AppState& app = appState();

@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "platform/fixed_step_system.h"
 #include "platform/gl.h"
 #include "platform/system.h"
 #include "production/app_state.h"
@@ -49,34 +50,6 @@ namespace {
 // and removes its unfinished file.
 volatile sig_atomic_t stopRequested = 0;
 void requestStop(int) { stopRequested = 1; }
-
-struct EndOfRun {
-    int status;
-};
-
-// Real message boxes would block an unattended capture: messages go to standard error, and the
-// clock is a counter that only moves when the next frame is due.
-class CaptureSystem : public SystemServices {
-public:
-    explicit CaptureSystem(int fps) : fps_(fps) {}
-    void nextFrame() { counter_ += 1000; }
-    int messages = 0;
-
-    MessageAnswer showMessage(std::string_view text, std::string_view caption, MessageIcon, MessageButtons buttons) override {
-        ++messages;
-        std::fprintf(stderr, "message \"%.*s\": %.*s\n", int(caption.size()), caption.data(), int(text.size()), text.data());
-        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-    }
-    bool copyToClipboard(const std::string&) override { return true; }
-    int64_t performanceCounter() override { return counter_; }
-    int64_t performanceFrequency() override { return int64_t(fps_) * 1000; }
-    void cursorPosition(double& x, double& y) override { x = y = 0.0; }
-    [[noreturn]] void exitProcess(int status) override { throw EndOfRun{status}; }
-
-private:
-    int fps_;
-    int64_t counter_ = 0;
-};
 
 // The files the show opens without a message when they are missing (the music is never opened
 // here: the video takes its sound from it). A video without them would be wrong for minutes.
@@ -258,7 +231,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    CaptureSystem system(options.fps);
+    FixedStepSystem system(options.fps);
     installSystemServices(&system);
     GlErrorProbe glProbe(sdlWindowSystem());
     installShellPlatform(options.glErrors ? &glProbe : nullptr, nullptr, ShellOptions{.hiddenWindow = true});
