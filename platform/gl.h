@@ -4,3 +4,11 @@
 
 #include <epoxy/gl.h>
 #include <GL/glu.h>
+
+namespace ostravel {
+
+// Identifies the GL context current on this thread (null when none): GL itself has no name for
+// it, and state kept per context (the shader stages) needs one.
+const void* currentGLContext();
+
+}  // namespace ostravel

@@ -239,4 +239,6 @@ WindowSystem& sdlWindowSystem() {
     return system;
 }
 
+const void* currentGLContext() { return SDL_GL_GetCurrentContext(); }
+
 }  // namespace ostravel

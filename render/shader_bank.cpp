@@ -1,7 +1,5 @@
 #include "render/shader_bank.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -166,10 +164,9 @@ LinkedShaderPair& linkedPair(ShaderBank& bank, uint32_t vertex, uint32_t fragmen
     return stored;
 }
 
-// The GL contexts of the show keep their own bound programs and profile switches. GL has no
-// name for "the current context"; the window layer's SDL does (a thread-local read).
+// The GL contexts of the show keep their own bound programs and profile switches.
 ShaderContextState& currentState(ShaderBank& bank) {
-    const void* context = SDL_GL_GetCurrentContext();
+    const void* context = currentGLContext();
     for (ShaderContextState& state : bank.contextStates)
         if (state.glContext == context) return state;
     ShaderContextState state;
