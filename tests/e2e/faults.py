@@ -122,7 +122,7 @@ def faulted_copy(show, rel, fault, music=None):
     source = music if music and rel == MUSIC else os.path.join(show, rel)
     target = os.path.join(folder, rel)
     if os.path.realpath(os.path.dirname(target)) != os.path.realpath(os.path.join(folder, os.path.dirname(rel))):
-        raise RuntimeError(f"{target} would reach into the show folder")  # never damage the original
+        raise RuntimeError(f"{target} would reach into the show folder")  # never damage the show folder itself
     if fault == "half":
         with open(source, "rb") as f:
             data = f.read(os.path.getsize(source) // 2)
