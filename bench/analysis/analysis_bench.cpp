@@ -31,6 +31,7 @@
 #include "math/random.h"
 #include "platform/gl.h"
 #include "tests/support/gl_test_window.h"
+#include "tools/figures/figures.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -62,7 +63,7 @@ double threadMs() {
 
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * double(v.size())))];
+    return nearestRank(v, p);
 }
 
 void drawAnalysis(VideoState& video, SplinePool& pool, double t, double pulse) {

@@ -42,6 +42,7 @@
 #include "production/demo.h"
 #include "production/frame_step.h"
 #include "scenes/sequencer.h"
+#include "tools/figures/figures.h"
 
 using namespace ostravel;
 
@@ -119,29 +120,11 @@ constexpr Measure kMeasures[] = {
 };
 constexpr int kMeasureCount = int(std::size(kMeasures));
 
-struct Summary {
-    double median = 0.0, p99 = 0.0, max = 0.0;
-};
-
-// Nearest rank, as the capture tool counts.
-Summary summarise(std::vector<double> values) {
-    Summary s;
-    if (values.empty()) return s;
-    std::sort(values.begin(), values.end());
-    auto rank = [&](double p) {
-        return values[std::min(values.size() - 1, static_cast<size_t>(std::ceil(p * double(values.size())) - 1))];
-    };
-    s.median = rank(0.5);
-    s.p99 = rank(0.99);
-    s.max = values.back();
-    return s;
-}
-
 struct Block {
     std::string label;
     double start, end;
     size_t frames;
-    Summary measures[kMeasureCount];
+    FigureSummary measures[kMeasureCount];
 };
 
 Block makeBlock(std::string label, double start, double end, const std::vector<const FrameFigures*>& frames) {
@@ -155,7 +138,7 @@ Block makeBlock(std::string label, double start, double end, const std::vector<c
 }
 
 void printBlock(const Block& b) {
-    const Summary* s = b.measures;
+    const FigureSummary* s = b.measures;
     std::printf("%-9s %6zu | %6.2f %6.2f %7.2f | %5.2f %5.2f | %5.2f %5.2f | %5.2f %5.2f %6.2f | %5.2f %6.2f %6.2f | %5.2f %5.2f | %5.2f %5.2f\n",
                 b.label.c_str(), b.frames, s[0].median, s[0].p99, s[0].max, s[1].median, s[1].p99, s[2].median,
                 s[2].p99, s[3].median, s[3].p99, s[3].max, s[4].median, s[4].p99, s[4].max, s[5].median, s[5].p99,
@@ -182,7 +165,7 @@ bool writeBlocksCsv(const std::filesystem::path& path, const std::vector<Block>&
     std::fprintf(f, "\n");
     for (const Block& b : blocks) {
         std::fprintf(f, "%s,%.3f,%.3f,%zu", b.label.c_str(), b.start, b.end, b.frames);
-        for (const Summary& s : b.measures) std::fprintf(f, ",%.4f,%.4f,%.4f", s.median, s.p99, s.max);
+        for (const FigureSummary& s : b.measures) std::fprintf(f, ",%.4f,%.4f,%.4f", s.median, s.p99, s.max);
         std::fprintf(f, "\n");
     }
     return std::fclose(f) == 0;

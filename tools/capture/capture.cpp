@@ -38,6 +38,7 @@
 #include "platform/system.h"
 #include "production/app_state.h"
 #include "production/frame_step.h"
+#include "tools/figures/figures.h"
 #include "tools/capture/soak_probes.h"
 #include "production/music.h"
 #include "video_writer.h"
@@ -173,17 +174,11 @@ private:
     std::chrono::steady_clock::time_point shown_{};
 };
 
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, static_cast<size_t>(std::ceil(p * double(values.size())) - 1));
-    return values[index];
-}
-
 void printFigures(const char* label, const std::vector<double>& ms) {
     if (ms.empty()) return;
-    std::printf("%-12s frames %5zu  median %7.2f ms  p99 %7.2f ms  max %7.2f ms\n", label, ms.size(),
-                percentile(ms, 0.5), percentile(ms, 0.99), *std::max_element(ms.begin(), ms.end()));
+    const FigureSummary f = summarise(ms);
+    std::printf("%-12s frames %5zu  median %7.2f ms  p99 %7.2f ms  max %7.2f ms\n", label, ms.size(), f.median, f.p99,
+                f.max);
 }
 
 }  // namespace
