@@ -21,7 +21,7 @@ struct ContourMapping {
 };
 
 // Tracked points are centred full-size pixels: 25 to a world unit.
-Vec3 mapTracked(const Vec3& p) { return scale(makeVec3(p.x, p.y, 0.0f), 0.04f); }
+Vec3 mapTracked(const Vec3& p) { return scale(makeVec3(p.x, p.y, 0.0f), float(kTrackedPointScale)); }
 
 void vertexAtZero(const Vec3& p) { glVertex3f(p.x, p.y, 0.0f); }
 

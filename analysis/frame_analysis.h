@@ -16,6 +16,8 @@
 namespace ostravel {
 
 constexpr int kMaxCorners = 2000;
+// Tracked points in the world: 25 full-size video pixels to a unit, in the plane z = 0.
+constexpr double kTrackedPointScale = 0.04;
 
 struct ContourPoint {
     int32_t x = 0;
@@ -37,9 +39,11 @@ struct ContourList {
         points.clear();
         starts.clear();
     }
-    void add(std::span<const ContourPoint> contourPoints) {
+    // Appends one contour from any sequence of points with integer x and y members.
+    template <typename Points>
+    void add(const Points& contourPoints) {
         if (starts.empty()) starts.push_back(0);
-        points.insert(points.end(), contourPoints.begin(), contourPoints.end());
+        for (const auto& p : contourPoints) points.push_back({p.x, p.y});
         starts.push_back(static_cast<int32_t>(points.size()));
     }
 };

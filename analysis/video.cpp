@@ -95,11 +95,7 @@ void findTopLevelContours(VideoImages& im, ContourList& list) {
     cv::findContours(im.edgeImage, im.contours, im.hierarchy, cv::RETR_TREE, cv::CHAIN_APPROX_NONE);
     if (im.contours.empty()) return;
     // Index 0 is the first top-level contour; [0] of its hierarchy entry links to the next one.
-    for (int k = 0; k >= 0; k = im.hierarchy[k][0]) {
-        if (list.starts.empty()) list.starts.push_back(0);
-        for (const cv::Point& p : im.contours[k]) list.points.push_back({p.x, p.y});
-        list.starts.push_back(static_cast<int32_t>(list.points.size()));
-    }
+    for (int k = 0; k >= 0; k = im.hierarchy[k][0]) list.add(im.contours[k]);
 }
 
 // Corner detection as cv::goodFeaturesToTrack(grey, corners, count, quality, minDistance, no
@@ -269,8 +265,8 @@ void openVideo(VideoState& video, const char* path) {
     // about twice, and top-level contours are far fewer than the pixels. A pass that needs more
     // grows it (and keeps the room).
     const size_t edgePixels = size_t(w / 2) * size_t(h / 2);
-    video.frame.contours.points.reserve(2 * edgePixels);
-    video.frame.contours.starts.reserve(edgePixels / 8 + 1);
+    f.contours.points.reserve(2 * edgePixels);
+    f.contours.starts.reserve(edgePixels / 8 + 1);
     im.cornersPrepared = false;
     im.localMaxima.reserve(size_t(w) * h / 4);
     im.cellHead.reserve(size_t(w) * h);

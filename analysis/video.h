@@ -42,9 +42,9 @@ struct AnalysisInput {
 };
 
 // Opens the file, reads frame rate, width, height and frame count (truncated), creates the
-// analysis images and puts every corner at (-6, -6). A file that cannot be opened, or that
-// reports fewer than two frames or no picture size, leaves a closed capture and zero sizes; the
-// show goes on without a picture to analyse.
+// analysis images, puts every corner at (-6, -6), the frame indices at none and the video time
+// at 0. A file that cannot be opened, or that reports fewer than two frames or no picture size,
+// leaves a closed capture and zero sizes; the show goes on without a picture to analyse.
 void openVideo(VideoState& video, const char* path);
 void releaseVideo(VideoState& video);
 

@@ -176,10 +176,12 @@ void createRenderTarget(TextureBank& bank, int slot, int width, int height) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-void bindTexture(const TextureBank& bank, int slot) {
+GLuint textureName(const TextureBank& bank, int slot) {
     const int index = resolveSlot(bank, slot);
-    glBindTexture(GL_TEXTURE_2D, index >= 0 ? bank.names[size_t(index)] : 0);
+    return index >= 0 ? bank.names[size_t(index)] : 0;
 }
+
+void bindTexture(const TextureBank& bank, int slot) { glBindTexture(GL_TEXTURE_2D, textureName(bank, slot)); }
 
 void setLinearFiltering() {
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -35,6 +35,8 @@ struct TextureBank {
 // The names-table index of a slot, or -1 when it falls outside the table (bindTexture then binds
 // name 0 and the creators keep the new texture bound without storing its name).
 int resolveSlot(const TextureBank& bank, int slot);
+// The GL texture name in a slot (0 for a slot outside the table or never filled).
+GLuint textureName(const TextureBank& bank, int slot);
 
 void loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot);
 void loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* colourPath, const char* alphaPath,

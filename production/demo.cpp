@@ -61,9 +61,6 @@ double glowSpriteWeight(double t, double pulse) {
 void Demo::SetTime(double& time) { currentTime = time; }
 
 void Demo::Init(RenderContext& ctx) {
-    video.frame.lastFrame = -1;
-    video.frame.currentFrame = -1;
-
     loadCameraPath(ctx, cameraPaths[0], "rec1.rcc");
     loadCameraPath(ctx, cameraPaths[1], "rec2.rcc");
 
@@ -99,11 +96,9 @@ void Demo::Init(RenderContext& ctx) {
                             depthTextureSlot, 512, projectionProgramSlot);
     setUpBlurProgram(ctx.shaders, "cgeffects/fragment_Blur256.cpp", blurProgramSlot);
 
+    // Also sets the frame indices to none, every corner to (-6, -6) and the video time to 0.
     openVideo(video, "textures/try1.avi");
 
-    for (auto& corner : video.frame.corners) corner = {-6.0f, -6.0f};
-
-    video.frame.videoTime = 0.0;
     localTime = 0.0;
     pulseSum = 0.0;
 }

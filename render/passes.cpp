@@ -32,11 +32,6 @@ void clearUsedArea(GLbitfield buffers, int w, int h) {
     glDisable(GL_SCISSOR_TEST);
 }
 
-GLuint textureName(const TextureBank& bank, int slot) {
-    const int index = resolveSlot(bank, slot);
-    return index >= 0 ? bank.names[size_t(index)] : 0;
-}
-
 struct Size {
     int w, h;
 };

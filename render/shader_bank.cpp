@@ -327,8 +327,7 @@ void bindBlurTextures(RenderContext& ctx, int slot, int textureSlot) {
     lookupParameter(bank, slot, 7, "decal");
     ShaderParameterRecord* decal = parameterOfSlot(bank, slot, 7);
     if (!decal) return;
-    const int index = resolveSlot(ctx.textures, textureSlot);
-    decal->texture = index >= 0 ? ctx.textures.names[size_t(index)] : 0;
+    decal->texture = textureName(ctx.textures, textureSlot);
     if (decal->kind != ShaderParameterRecord::Texture) {
         decal->kind = ShaderParameterRecord::Texture;
         publish(bank, *decal);

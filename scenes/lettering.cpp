@@ -46,12 +46,10 @@ void drawGraphPaper(const SceneTime& time, double f1) {
     glEnd();
 
     glPointSize(2.0f);
+    glColor3f(float(0.6 * f1), float(0.6 * f1), float(f1));
     glBegin(GL_POINTS);
     for (int r = i0; r < i1; ++r)
-        for (int q = i0; q < i1; ++q) {
-            glColor3f(float(0.6 * f1), float(0.6 * f1), float(f1));
-            vertex(q, r);
-        }
+        for (int q = i0; q < i1; ++q) vertex(q, r);
     glEnd();
 }
 

@@ -15,10 +15,6 @@ constexpr double kMarkerScale = 0.23;
 // The beat turns the markers: 0.0539 rad per unit of the summed beat envelope.
 constexpr double kBeatTurn = 0.0539;
 
-void colour(double r, double g, double b) {
-    glColor3f(static_cast<GLfloat>(r), static_cast<GLfloat>(g), static_cast<GLfloat>(b));
-}
-
 int bit(int value) { return value % 2; }
 
 void line(double x0, double y0, double x1, double y1) {

@@ -35,11 +35,15 @@ void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, RenderCon
 
 // ---- Shared with the feature web -------------------------------------------------------------
 
-constexpr double kPointScale = 0.04;  // world units per video pixel
 constexpr int kConnectionSegments = 15;
 
-inline double pointX(const FrameAnalysis& frame, int n) { return frame.trackedPoints[n].x * kPointScale; }
-inline double pointY(const FrameAnalysis& frame, int n) { return frame.trackedPoints[n].y * kPointScale; }
+// Colours go to GL as floats, as every glColor3f of these scenes.
+inline void colour(double r, double g, double b) {
+    glColor3f(static_cast<GLfloat>(r), static_cast<GLfloat>(g), static_cast<GLfloat>(b));
+}
+
+inline double pointX(const FrameAnalysis& frame, int n) { return frame.trackedPoints[n].x * kTrackedPointScale; }
+inline double pointY(const FrameAnalysis& frame, int n) { return frame.trackedPoints[n].y * kTrackedPointScale; }
 
 // The connection from (ax, ay) to (bx, by): C(s) = (ax + (bx - ax) e(s), ay + (by - ay) s, 0) with
 // e(s) = sin(pi s / 2)^p, so x eases while y moves linearly and the line bows sideways. Calls

@@ -11,7 +11,6 @@ namespace ostravel {
 namespace {
 
 constexpr double kMinFade = 0.00001;
-constexpr double kPointScale = 0.04;  // world units per video pixel
 constexpr float kSquareHalf = 15.0f;
 
 }  // namespace
@@ -28,7 +27,7 @@ int32_t triangulateFeatures(const FrameAnalysis& frame, TriangulationBuffers& bu
     int32_t next = 0;  // the next free vertex
     for (int32_t n = 0; n < limit; ++n) {
         const Vec3& p = frame.trackedPoints[n];
-        v[next++] = makeVec3(float(p.x * kPointScale), float(p.y * kPointScale), 0.0f);
+        v[next++] = makeVec3(float(p.x * kTrackedPointScale), float(p.y * kTrackedPointScale), 0.0f);
     }
     // Without any tracked point slot 0 stays out: only the square is triangulated.
     buffers.firstVertex = next == 0 ? 1 : 0;

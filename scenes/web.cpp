@@ -21,10 +21,6 @@ constexpr double kChainEnd = 135.0;
 constexpr int kCablesPerPoint = 11;
 constexpr int kCabledPoints = 3;
 
-void colour(double r, double g, double b) {
-    glColor3f(static_cast<GLfloat>(r), static_cast<GLfloat>(g), static_cast<GLfloat>(b));
-}
-
 void vertex(double x, double y) { glVertex3f(static_cast<GLfloat>(x), static_cast<GLfloat>(y), 0.0f); }
 
 void chain(const FrameAnalysis& frame, double f) {
