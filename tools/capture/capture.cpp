@@ -1,7 +1,7 @@
 // ostravel-capture: renders the show without the dialog and without a window on screen, through
 // the same Demo and per-frame driver, on a fixed time step (frame n at n / fps, music lock off).
 //
-//   ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11]
+//   ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11] [--digest FILE]
 //   ostravel-capture --video FILE [--fps N] [--from T] [--until T] [--show DIR] [--x11]
 //
 // --at writes the frames at those show times as PNG files (frame-<T>.png, 800 x 600). The run
@@ -13,6 +13,8 @@
 // At the end it prints the frame-time figures: median, 99th percentile and maximum, overall and
 // per 10-second block of show time. Without --x11 it uses SDL's offscreen video driver (no X
 // server needed).
+// --digest FILE writes one line for every rendered frame: its show time and a 64-bit FNV-1a hash
+// of its 800 x 600 RGB pixels (hexadecimal), to tell whether a change moved any pixel.
 // --rss prints "rss T N KB" (resident size) to standard error at every 5 seconds of show time;
 // --gl-errors counts the GL errors of both contexts (KHR_debug, soak_probes.h) and prints them.
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -71,6 +74,7 @@ struct Options {
     bool x11 = false;
     bool rss = false;
     bool glErrors = false;
+    std::string digest;  // one line a frame: show time and a hash of its pixels
 };
 
 bool parseTimes(const std::string& list, std::vector<double>& times) {
@@ -109,6 +113,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.out = argv[++i];
         } else if (arg == "--show" && hasValue) {
             options.show = argv[++i];
+        } else if (arg == "--digest" && hasValue) {
+            options.digest = argv[++i];
         } else if (arg == "--x11") {
             options.x11 = true;
         } else if (arg == "--rss") {
@@ -174,6 +180,13 @@ private:
     std::chrono::steady_clock::time_point shown_{};
 };
 
+// FNV-1a, 64 bits: enough to tell two frames apart, and the same on every machine.
+uint64_t pixelHash(const std::vector<unsigned char>& pixels) {
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : pixels) hash = (hash ^ byte) * 1099511628211ull;
+    return hash;
+}
+
 void printFigures(const char* label, const std::vector<double>& ms) {
     if (ms.empty()) return;
     const FigureSummary f = summarise(ms);
@@ -187,7 +200,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11]\n"
+                     "usage: ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11] [--digest FILE]\n"
                      "       ostravel-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--until T] [--show DIR] [--x11]\n");
         return 1;
     }
@@ -200,6 +213,8 @@ int main(int argc, char** argv) {
     if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // The video file is named from where the tool was started, not from inside the show folder.
     if (video && options.video[0] != '/') options.video = std::filesystem::current_path() / options.video;
+    if (!options.digest.empty() && options.digest[0] != '/')
+        options.digest = std::filesystem::current_path() / options.digest;
     if (!options.show.empty() && chdir(options.show.c_str()) != 0) {
         std::fprintf(stderr, "cannot enter the show folder %s\n", options.show.c_str());
         return 1;
@@ -246,6 +261,11 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> pixels;
     std::string videoError;
     std::chrono::steady_clock::time_point firstFrame{};  // when the video's first frame was read
+    FILE* digest = nullptr;
+    if (!options.digest.empty() && !(digest = std::fopen(options.digest.c_str(), "w"))) {
+        std::fprintf(stderr, "cannot write %s\n", options.digest.c_str());
+        return 1;
+    }
     try {
         if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
         started = true;
@@ -273,6 +293,10 @@ int main(int argc, char** argv) {
                              mallocInUseKilobytes());
             }
             ++rendered;
+            if (digest) {
+                readFrame(pixels);
+                std::fprintf(digest, "%.6f %016llx\n", app.demoTime, (unsigned long long)pixelHash(pixels));
+            }
             while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
                 char name[64];
                 std::snprintf(name, sizeof name, "/frame-%07.2f.png", options.at[nextCapture]);
@@ -316,6 +340,10 @@ int main(int argc, char** argv) {
         writer.abort();
     }
 
+    if (digest && std::fclose(digest) != 0) {
+        std::fprintf(stderr, "cannot write %s\n", options.digest.c_str());
+        status = 2;
+    }
     if (video && status == 0) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstFrame).count();
         std::printf("wrote %s: %ld frames at %d fps, show time %.3f to %.3f s, encoded at %.1f frames a second\n",
