@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/camera_log.h"
+#include "app/runner.h"
 #include "app/setup_dialog.h"
 #include "platform/gl.h"
 #include "platform/sound.h"
@@ -12,6 +13,7 @@
 #include "production/frame_step.h"
 #include "production/music.h"
 #include "render/outline_font.h"
+#include "render/render_context.h"
 
 namespace ostravel {
 
@@ -26,23 +28,10 @@ SoundDevice& sound() { return platformSound ? *platformSound : openAlSoundDevice
 
 void swapWindowBuffers(double /*ignored*/) { windows().swapBuffers(); }
 
-void failWindow(const char* text) {
-    KillGLWindow();
-    showMessage(text, "ERROR", MessageIcon::Exclamation);
-}
-
-const char* failureText(WindowFailure failure) {
-    switch (failure) {
-    case WindowFailure::RegisterClass: return "Failed To Register The Window Class.";
-    case WindowFailure::CreateWindow: return "Window Creation Error.";
-    case WindowFailure::DeviceContext: return "Can't Create A GL Device Context.";
-    case WindowFailure::ChoosePixelFormat: return "Can't Find A Suitable PixelFormat.";
-    case WindowFailure::SetPixelFormat: return "Can't Set The PixelFormat.";
-    case WindowFailure::CreateContext: return "Can't Create A GL Rendering Context.";
-    case WindowFailure::MakeCurrent: return "Can't Activate The GL Rendering Context.";
-    case WindowFailure::None: break;
-    }
-    return "";
+// Shows the outcome's message and hands it on.
+OutcomeReport fail(OutcomeReport report) {
+    showOutcome(report);
+    return report;
 }
 
 const char* glText(GLenum name) {
@@ -50,13 +39,13 @@ const char* glText(GLenum name) {
     return text ? text : "";
 }
 
-// Creating the off-screen surface; the process ends silently (status 0) when it cannot be made.
-void createPbuffer(AppState& app) {
+// Creating the off-screen surface; false when it cannot be made.
+bool createPbuffer(AppState& app) {
     glMatrixMode(GL_PROJECTION);
     gluPerspective(65.0, 4.0 / 3.0, 0.001, 157.0);  // multiplies the window's projection
     glMatrixMode(GL_MODELVIEW);
-    if (!windows().hasContext()) exitProcess(0);
-    if (!windows().createOffscreen(1024)) exitProcess(0);
+    if (!windows().hasContext()) return false;
+    if (!windows().createOffscreen(1024)) return false;
     app.pbuffer.windows = &windows();
 
     for (GLenum cap : {GL_ALPHA_TEST, GL_BLEND, GL_DEPTH_TEST, GL_DITHER, GL_FOG, GL_LIGHTING, GL_COLOR_LOGIC_OP,
@@ -69,22 +58,19 @@ void createPbuffer(AppState& app) {
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    return true;
 }
 
 }  // namespace
 
-void checkGraphicsCard(const char* renderer, const char* extensions) {
+bool checkGraphicsCard(const char* renderer, const char* extensions) {
     if (std::strstr(renderer, "5200") || std::strstr(renderer, "6200"))
         showMessage("Slow graphics card present. \n \n The demo will NOT play properly \n Proceed at your own risk.",
                     "  = Lumestra. KVR 2006 = ", MessageIcon::Information);
-    if (!std::strstr(extensions, "fragment_program")) {
-        showMessage("Graphics card does not support fragment programs. \n \nCards supported are: \n"
-                    "-------------------------- \n NVidia Geforce FX+ \n Radeon 9500+ \n \n The demo will NOT "
-                    "play properly \n Proceed at your own risk.",
-                    "  = Ostravel. KVR 2006 = ", MessageIcon::Information);
-        exitProcess(0);
-    }
+    return std::strstr(extensions, "fragment_program") != nullptr;
 }
+
+WindowSystem& shellWindows() { return windows(); }
 
 void installShellPlatform(WindowSystem* windowSystem, SoundDevice* soundDevice, const ShellOptions& options) {
     platformWindows = windowSystem;
@@ -92,23 +78,17 @@ void installShellPlatform(WindowSystem* windowSystem, SoundDevice* soundDevice, 
     shellOptions = options;
 }
 
-bool CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
+OutcomeReport CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenFlag) {
     AppState& app = appState();
     app.fullscreen = fullscreenFlag;
     app.windows = &windows();
 
-    if (!windows().startUp()) {
-        showMessage("Failed To Register The Window Class.", "ERROR", MessageIcon::Exclamation);
-        return false;
-    }
+    if (!windows().startUp()) return fail(outcomeOf(WindowFailure::RegisterClass));
     if (app.fullscreen && !windows().changeDisplayMode(width, height, bits)) {
         const MessageAnswer answer = showMessage(
             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
             "KVR GL ;-)", MessageIcon::Exclamation, MessageButtons::YesNo);
-        if (answer != MessageAnswer::Yes) {
-            showMessage("Program Will Now Close.", "ERROR", MessageIcon::Stop);
-            return false;
-        }
+        if (answer != MessageAnswer::Yes) return fail({Outcome::FullscreenRefused});
         app.fullscreen = false;
     }
     if (app.fullscreen) windows().showCursor(false);
@@ -123,18 +103,14 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool ful
     request.hidden = shellOptions.hiddenWindow;
     const WindowFailure failure = windows().createWindow(request);
     if (failure != WindowFailure::None) {
-        failWindow(failureText(failure));
-        return false;
+        KillGLWindow();
+        return fail(outcomeOf(failure));
     }
 
     ResizeGLScene(width, height);
-    if (!InitGL()) {
-        failWindow("Initialization Failed.");
-        return false;
-    }
-    renderContext().window = &windows();
-    createOutlineFont(renderContext());
-    return true;
+    if (OutcomeReport started = InitGL(); started.outcome != Outcome::Running) return started;
+    createOutlineFont(renderContext().font);
+    return {};
 }
 
 void ResizeGLScene(int width, int height) {
@@ -159,7 +135,7 @@ void KillGLWindow() {
         showMessage("Could Not Release hWnd.", "SHUTDOWN ERROR", MessageIcon::Information);
 }
 
-bool InitGL() {
+OutcomeReport InitGL() {
     // The shader compiler needs no up-front options (GLSL is compiled by the driver).
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
@@ -167,29 +143,28 @@ bool InitGL() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    StartProduction();
-    return true;
+    return StartProduction();
 }
 
-void StartProduction() {
+OutcomeReport StartProduction() {
     AppState& app = appState();
     RenderContext& ctx = renderContext();
-    app.screenCopyMode = 1;
     ctx.screenCopyMode = 1;
     ctx.swapHook = swapWindowBuffers;
-    createPbuffer(app);
-    checkGraphicsCard(glText(GL_RENDERER), glText(GL_EXTENSIONS));
+    if (!createPbuffer(app)) return fail({Outcome::NoOffscreenSurface});
+    if (!checkGraphicsCard(glText(GL_RENDERER), glText(GL_EXTENSIONS))) return fail({Outcome::NoFragmentPrograms});
 
     app.debugLog.clear();
     setLinearFiltering();
 
     // Lives until the process ends.
     app.demo = new Demo();
-    app.demo->Init(ctx);
+    if (TextureResult loaded = app.demo->Init(ctx); !loaded) return fail(outcomeOf(std::move(loaded)));
     app.demo->initialised = 1;
 
     app.sound = &sound();
-    if (app.musicEnabled) loadMusic(sound());
+    if (app.musicEnabled)
+        if (const MusicError error = loadMusic(sound()); error != MusicError::None) return fail(outcomeOf(error));
     windows().setSwapInterval(0);  // refused under some X servers: frames then follow the swap
     if (app.musicEnabled) playMusic(sound());
 
@@ -197,6 +172,7 @@ void StartProduction() {
     app.previousClockReading = readClock(app.clock);
     app.demoTime = 0.0;
     app.orbitYaw = app.orbitPitch = app.orbitZoom = 0.0;
+    return {};
 }
 
 void handleWindowEvent(const WindowEvent& event) {
@@ -227,25 +203,10 @@ void handleWindowEvent(const WindowEvent& event) {
 }
 
 int mainLoop() {
-    AppState& app = appState();
-    for (;;) {
-        WindowEvent event;
-        if (windows().pollEvent(event)) {
-            handleWindowEvent(event);
-            continue;
-        }
-        // The quit message is taken once every message before it has been handled.
-        if (app.quitPosted) break;
-        bool goOn = true;
-        if (app.windowActive) goOn = FrameStep();
-        if ((!goOn || app.keys[kVkEscape]) && !app.exitFadeLatched) {
-            app.exitFadeLatched = true;
-            app.exitFadeStart = app.demoTime;
-        }
-        windows().swapBuffers();
-    }
+    const OutcomeReport end = runFrames(RunLoop{.events = true}, {});
+    if (end.outcome != Outcome::WindowClosed) exitProcess(outcomeMessage(end).status);
     KillGLWindow();
-    return app.quitCode;
+    return appState().quitCode;
 }
 
 int runProgram() {
@@ -256,7 +217,9 @@ int runProgram() {
     app.musicEnabled = settings.music;
     app.fullscreen = !settings.windowed;
     app.killWindow = KillGLWindow;
-    if (!CreateGLWindow(kWindowTitle, 800, 600, 32, app.fullscreen)) return 0;
+    if (const OutcomeReport started = CreateGLWindow(kWindowTitle, 800, 600, 32, app.fullscreen);
+        started.outcome != Outcome::Running)
+        exitProcess(outcomeMessage(started).status);
     return mainLoop();
 }
 

@@ -3,14 +3,12 @@
 //
 // Start-up: settings dialog, CreateGLWindow (window, context, ResizeGLScene, InitGL, which runs
 // StartProduction: Pbuffer, graphics-card checks, the Demo's Init, the music, the clock), then
-// the main loop. Every fatal problem is a message box followed by the exit status of its row in
-// the table below; the show itself ends inside the per-frame driver.
-//
-//   "Quit" in the dialog                     0      no fragment-program support       0
-//   window or context creation fails         0      sound device cannot start          1
-//   music file cannot be loaded              0      end of show, exit fade, close box  0
+// the main loop. Each start-up step returns what happened; a fatal one has shown its message box
+// (app/outcomes.h: the table of boxes and exit statuses) and the program ends with its status.
+// The per-frame driver says when the show is over; the loop then lets it go and ends.
 #pragma once
 
+#include "app/outcomes.h"
 #include "platform/window.h"
 
 namespace ostravel {
@@ -25,19 +23,24 @@ struct ShellOptions {
 
 // What the shell runs on: the real platform, or fakes in tests.
 void installShellPlatform(WindowSystem* windows, SoundDevice* sound, const ShellOptions& options = {});
+// The window system installed (or the platform's).
+WindowSystem& shellWindows();
 
-bool CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenFlag);
+// Each returns Outcome::Running when it succeeded; otherwise its message has been shown.
+OutcomeReport CreateGLWindow(const char* title, int width, int height, int bits, bool fullscreenFlag);
 void ResizeGLScene(int width, int height);
 void KillGLWindow();
-bool InitGL();
-void StartProduction();
+OutcomeReport InitGL();
+OutcomeReport StartProduction();
 
-// The slow-card warning and the fragment-program check (plain substring searches).
-void checkGraphicsCard(const char* renderer, const char* extensions);
+// The slow-card warning (shown here) and the fragment-program check (plain substring searches):
+// false when fragment programs are missing.
+bool checkGraphicsCard(const char* renderer, const char* extensions);
 
 // Applies one window message to the shell's state.
 void handleWindowEvent(const WindowEvent& event);
-// Runs until the quit message; tears the window down and returns the quit code.
+// Runs until the quit message (tears the window down and returns the quit code) or the end of
+// the show (lets the show go and ends the process with status 0).
 int mainLoop();
 
 // The whole program: dialog, window, loop. Returns the process exit status.

@@ -6,13 +6,9 @@
 #include <vector>
 
 #include "assets/jpeg.h"
-#include "platform/system.h"
 
 namespace ostravel {
 namespace {
-
-constexpr const char* kCaptionPlain = "Jpg";
-constexpr const char* kCaptionAlert = "Jpg !";
 
 // A decoded picture, top row first, 3 bytes per pixel (R, G, B).
 struct RgbImage {
@@ -21,27 +17,23 @@ struct RgbImage {
     std::vector<uint8_t> rgb;
 };
 
-[[noreturn]] void refuse(const char* text, const char* caption) {
-    showMessage(text, caption, MessageIcon::Information);
-    exitProcess(0);
-}
+TextureResult refused(TextureError error, const char* path) { return TextureResult{error, path ? path : ""}; }
 
-// Decodes the JPEG already opened on `file`. Header failures, and (our choice) failures while
-// decoding rows, end the process with a box naming `messagePath`.
-RgbImage decodeOpened(JpegFileStream& file, const char* messagePath) {
+// Decodes the JPEG already opened on `file`. Header failures, and failures while decoding rows,
+// are refused naming `messagePath`.
+TextureResult decodeOpened(JpegFileStream& file, const char* messagePath, RgbImage& image) {
     JpegDecoder jpeg(file);
-    if (jpeg.errorCode() != 0) refuse(messagePath, kCaptionAlert);
-    RgbImage image;
+    if (jpeg.errorCode() != 0) return refused(TextureError::NotDecodable, messagePath);
     image.width = jpeg.width();
     image.height = jpeg.height();
-    if (jpeg.startDecoding() != 0) refuse(messagePath, kCaptionAlert);
+    if (jpeg.startDecoding() != 0) return refused(TextureError::NotDecodable, messagePath);
     const int w = image.width;
     image.rgb.assign(size_t(w) * size_t(image.height) * 3, 0);
-    const bool grey = jpeg.bytesPerPixel() == 1;  // our choice: grey gives R = G = B
+    const bool grey = jpeg.bytesPerPixel() == 1;  // a grey picture gives R = G = B
     for (int y = 0; y < image.height; ++y) {
         const uint8_t* row = nullptr;
         int length = 0;
-        if (jpeg.decodeRow(row, length) != 0) refuse(messagePath, kCaptionAlert);
+        if (jpeg.decodeRow(row, length) != 0) return refused(TextureError::NotDecodable, messagePath);
         uint8_t* out = &image.rgb[size_t(y) * size_t(w) * 3];
         for (int x = 0; x < w; ++x) {
             const uint8_t* p = grey ? row + x : row + 4 * x;
@@ -50,13 +42,13 @@ RgbImage decodeOpened(JpegFileStream& file, const char* messagePath) {
             out[3 * x + 2] = grey ? p[0] : p[2];
         }
     }
-    return image;
+    return {};
 }
 
-RgbImage decodeFile(const char* path, const char* openCaption) {
+TextureResult decodeFile(const char* path, TextureError cannotOpen, RgbImage& image) {
     JpegFileStream file;
-    if (!file.open(path)) refuse(path, openCaption);
-    return decodeOpened(file, path);
+    if (!file.open(path)) return refused(cannotOpen, path);
+    return decodeOpened(file, path, image);
 }
 
 // GL keeps texel row 0 at the bottom: row k of a top-down picture goes to row height - 1 - k.
@@ -98,22 +90,26 @@ int resolveSlot(const TextureBank& bank, int slot) {
     return int(index);
 }
 
-void loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot) {
+TextureResult loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot) {
     if (swap) swap(0.1);
-    const RgbImage image = decodeFile(path, kCaptionPlain);
+    RgbImage image;
+    if (TextureResult r = decodeFile(path, TextureError::CannotOpen, image); !r) return r;
     createTexture(bank, slot, 3, image.width, image.height,
                   flipRows(image.rgb, image.width, image.height, 3).data());
+    return {};
 }
 
-void loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* colourPath, const char* alphaPath,
-                          int slot) {
+TextureResult loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* colourPath,
+                                   const char* alphaPath, int slot) {
     if (swap) swap(0.1);
-    const RgbImage colour = decodeFile(colourPath, kCaptionAlert);
+    RgbImage colour, alpha;
+    if (TextureResult r = decodeFile(colourPath, TextureError::CannotOpenPicture, colour); !r) return r;
     JpegFileStream file;
-    if (!file.open(alphaPath)) refuse(colourPath, kCaptionAlert);
-    const RgbImage alpha = decodeOpened(file, colourPath);
-    // Our choice: pictures of different sizes are refused like a header failure.
-    if (alpha.width != colour.width || alpha.height != colour.height) refuse(colourPath, kCaptionAlert);
+    if (!file.open(alphaPath)) return refused(TextureError::CannotOpenPicture, colourPath);
+    if (TextureResult r = decodeOpened(file, colourPath, alpha); !r) return r;
+    // Pictures of different sizes are refused like a header failure.
+    if (alpha.width != colour.width || alpha.height != colour.height)
+        return refused(TextureError::NotDecodable, colourPath);
 
     const int w = alpha.width, h = alpha.height;
     const std::vector<uint8_t> colourUp = flipRows(colour.rgb, w, h, 3);
@@ -135,10 +131,12 @@ void loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* co
         }
     }
     createTexture(bank, slot, 4, w, h, rgba.data());
+    return {};
 }
 
-void loadNormalMap(TextureBank& bank, const char* path, int slot) {
-    const RgbImage image = decodeFile(path, kCaptionAlert);
+TextureResult loadNormalMap(TextureBank& bank, const char* path, int slot) {
+    RgbImage image;
+    if (TextureResult r = decodeFile(path, TextureError::CannotOpenPicture, image); !r) return r;
     const int w = image.width, hgt = image.height;
     auto height = [&](int i, int j) -> int {
         i = (i + hgt) % hgt;  // the height picture tiles: neighbours wrap around
@@ -163,6 +161,7 @@ void loadNormalMap(TextureBank& bank, const char* path, int slot) {
         }
     }
     createTexture(bank, slot, 3, w, hgt, flipRows(normals, w, hgt, 3).data());
+    return {};
 }
 
 void createRenderTarget(TextureBank& bank, int slot, int width, int height) {

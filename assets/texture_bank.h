@@ -4,19 +4,20 @@
 // are offset by bankOffset (always 0 in this production). No slot is checked against the table
 // size beyond what keeps memory safe: callers use small numbers.
 //
-// The JPEG loaders either succeed or end the process with a message box (caption "Jpg" for
-// loadTexture, "Jpg !" for the others) and exit status 0. All operations need a current GL
-// context; the created texture stays bound to GL_TEXTURE_2D.
+// The JPEG loaders return what happened: nothing (the texture is made) or one TextureError with
+// the path the user is shown; the caller stops loading there and the shell turns it into its
+// message box. All operations need a current GL context; the created texture stays bound to
+// GL_TEXTURE_2D.
 //
-// Our choices where the show leaves them open: a grey JPEG gives R = G = B; a file that fails
-// while its rows are decoded ends the process like a header failure (text = the path, caption
-// "Jpg !"); so do colour and alpha pictures of different sizes; rows are uploaded with an unpack
-// alignment of 1 (restored afterwards), so any width works; a one-row colour-plus-alpha picture
-// has no texel row 1 and stays fully transparent.
+// Decisions: a grey JPEG gives R = G = B; a file that fails while its rows are decoded is refused
+// like a header failure; so are colour and alpha pictures of different sizes; rows are uploaded
+// with an unpack alignment of 1 (restored afterwards), so any width works; a one-row
+// colour-plus-alpha picture has no texel row 1 and stays fully transparent.
 #pragma once
 
 #include <vector>
 
+#include "assets/texture_error.h"
 #include "platform/gl.h"
 
 namespace ostravel {
@@ -38,10 +39,10 @@ int resolveSlot(const TextureBank& bank, int slot);
 // The GL texture name in a slot (0 for a slot outside the table or never filled).
 GLuint textureName(const TextureBank& bank, int slot);
 
-void loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot);
-void loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* colourPath, const char* alphaPath,
-                          int slot);
-void loadNormalMap(TextureBank& bank, const char* path, int slot);
+TextureResult loadTexture(TextureBank& bank, BufferSwapHook swap, const char* path, int slot);
+TextureResult loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* colourPath,
+                                   const char* alphaPath, int slot);
+TextureResult loadNormalMap(TextureBank& bank, const char* path, int slot);
 void createRenderTarget(TextureBank& bank, int slot, int width, int height);
 void bindTexture(const TextureBank& bank, int slot);
 // Linear magnification and minification on the bound 2-D texture.

@@ -28,11 +28,9 @@ uint32_t nameHash(const std::string& text) {
     return h ^ static_cast<uint32_t>(text.size());
 }
 
-void buildModelWith(const TextureLoaders& loaders, TextureBank& textures, BufferSwapHook swap, MeshTable& meshes,
-                    const char* path, int meshSlot, float scale) {
-    if (meshSlot < 0 || meshSlot >= static_cast<int>(meshes.slots.size())) return;
-    if (swap) swap(0.2);
-    MeshSlot& slot = meshes.slots[static_cast<size_t>(meshSlot)];
+bool buildModel(const TextureLoaders& loaders, MeshSlot& slot, const char* path, int meshSlot, float scale) {
+    if (meshSlot < 0 || meshSlot >= kMeshSlots) return true;
+    if (loaders.swap) loaders.swap(loaders.user, 0.2);
     slot.model.load(path);  // a missing model leaves the slot empty, as the show expects
     for (MeshObject& mesh : slot.model.meshObjects)
         for (Float3& v : mesh.vertices) v = Float3{v.x * scale, v.y * scale, v.z * scale};
@@ -55,7 +53,7 @@ void buildModelWith(const TextureLoaders& loaders, TextureBank& textures, Buffer
     slot.textureEntryMap.clear();
     for (const TextureEntry& e : entries) slot.textureEntryMap.push_back(e.textureIndex);
 
-    if (swap) swap(0.03);
+    if (loaders.swap) loaders.swap(loaders.user, 0.03);
 
     std::vector<bool> handled(entries.size(), false);
     const int base = kModelTextureBase + kTextureSlotsPerMesh * meshSlot;
@@ -69,15 +67,18 @@ void buildModelWith(const TextureLoaders& loaders, TextureBank& textures, Buffer
         first.colourName = "meshes/" + name;
         if (name.find("BLEND") != std::string::npos) {
             const std::string alphaPath = "meshes/alpha" + name;
-            loaders.loadTextureWithAlpha(textures, swap, first.colourName.c_str(), alphaPath.c_str(), base + p);
-        } else {
-            loaders.loadTexture(textures, swap, first.colourName.c_str(), base + p);
+            if (!loaders.loadTextureWithAlpha(loaders.user, first.colourName.c_str(), alphaPath.c_str(), base + p))
+                return false;
+        } else if (!loaders.loadTexture(loaders.user, first.colourName.c_str(), base + p)) {
+            return false;
         }
         if (nameHash(first.bumpName) != 0) {
             first.bumpName = "meshes/" + first.bumpName;
-            loaders.loadNormalMap(textures, first.bumpName.c_str(), base + p + kNormalMapOffset);
+            if (!loaders.loadNormalMap(loaders.user, first.bumpName.c_str(), base + p + kNormalMapOffset))
+                return false;
         }
     }
+    return true;
 }
 
 }  // namespace ostravel

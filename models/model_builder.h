@@ -1,4 +1,5 @@
-// Model building: loads a 3DS file into a mesh slot and its JPEG textures into TextureBank.
+// Model building: loads a 3DS file into a mesh slot and has its JPEG textures loaded through the
+// loaders it is given (the TextureBank's, in the show).
 //
 // Mesh slot r owns the texture slots 100000 + 100 r + e (colour texture of texture entry e) and
 // 100000 + 100 r + e + 50 (normal map from entry e's bump map). A texture entry is one
@@ -9,15 +10,14 @@
 //
 // Limits: mesh slots 0 to 999 (another slot number does nothing); at most 50 texture entries
 // per model, duplicates included: entries beyond that are refused (not loaded, not recorded).
-// A missing or unreadable model leaves the slot empty and loads nothing. A texture that cannot
-// be read ends the program through the TextureBank loaders.
+// A missing or unreadable model leaves the slot empty and loads nothing. A texture a loader
+// refuses stops the building there.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "assets/texture_bank.h"
 #include "models/model3ds.h"
 
 namespace ostravel {
@@ -41,29 +41,25 @@ struct MeshSlot {
     std::vector<int> textureEntryMap;  // textureIndex per entry
 };
 
-// The RenderContext's mesh slots; a default-constructed table holds empty slots.
-struct MeshTable {
-    std::vector<MeshSlot> slots = std::vector<MeshSlot>(kMeshSlots);
-};
-
-// The TextureBank loaders buildModel calls; tests replace them to record the calls.
+// What building calls for the model's textures, each with `user`: a colour texture, a colour
+// texture with its alpha picture, a normal map from a height picture (false: the loader refused
+// it), and the swap hook (may be null) that shows progress while loading.
 struct TextureLoaders {
-    void (*loadTexture)(TextureBank&, BufferSwapHook, const char* path, int slot);
-    void (*loadTextureWithAlpha)(TextureBank&, BufferSwapHook, const char* colourPath, const char* alphaPath,
-                                 int slot);
-    void (*loadNormalMap)(TextureBank&, const char* path, int slot);
+    void* user = nullptr;
+    bool (*loadTexture)(void* user, const char* path, int slot) = nullptr;
+    bool (*loadTextureWithAlpha)(void* user, const char* colourPath, const char* alphaPath, int slot) = nullptr;
+    bool (*loadNormalMap)(void* user, const char* path, int slot) = nullptr;
+    void (*swap)(void* user, double value) = nullptr;
 };
 
 // MSB-first CRC-32 register (polynomial 0x04C11DB7, no inversions) over the bytes, then XOR
 // the length. "" gives 0, "abc" gives 0x2C17398F.
 uint32_t nameHash(const std::string& text);
 
-// Calls swap(0.2), loads path into meshes.slots[meshSlot], scales every vertex, records the
-// texture entries, calls swap(0.03) and loads the textures. swap may be null.
-void buildModel(TextureBank& textures, BufferSwapHook swap, MeshTable& meshes, const char* path, int meshSlot,
-                float scale);
-// The same with other loaders.
-void buildModelWith(const TextureLoaders& loaders, TextureBank& textures, BufferSwapHook swap, MeshTable& meshes,
-                    const char* path, int meshSlot, float scale);
+// For a mesh slot number from 0 to kMeshSlots - 1 (another does nothing and succeeds): calls
+// swap(0.2), loads path into `mesh`, scales every vertex, records the texture entries, calls
+// swap(0.03) and loads the textures into the slot's texture slots. False when a loader refused a
+// texture (the ones after it are not asked for).
+bool buildModel(const TextureLoaders& loaders, MeshSlot& mesh, const char* path, int meshSlot, float scale);
 
 }  // namespace ostravel

@@ -1,6 +1,8 @@
 // SDL2 implementation of the window, GL contexts and off-screen surface.
 #include <SDL.h>
 
+#include <stdlib.h>
+
 #include <algorithm>
 
 #include "platform/gl.h"
@@ -221,6 +223,8 @@ private:
 };
 
 }  // namespace
+
+void useOffscreenWindows() { setenv("SDL_VIDEODRIVER", "offscreen", 1); }
 
 bool startSdlVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;

@@ -83,6 +83,10 @@ public:
 // The SDL2 implementation.
 WindowSystem& sdlWindowSystem();
 
+// Asks for SDL's offscreen video driver (EGL, no X server) for every window from now on: the
+// unattended runs and tests render without a display.
+void useOffscreenWindows();
+
 // Starts SDL's video subsystem. False when there is no display to show anything on: SDL falls
 // back to its invisible offscreen driver by itself, which counts only when SDL_VIDEODRIVER asks
 // for it (the capture tool, tests).

@@ -4,7 +4,6 @@
 
 #include "math/random.h"
 #include "platform/system.h"
-#include "production/demo.h"
 #include "render/render_context.h"
 
 namespace ostravel {
@@ -20,7 +19,6 @@ void resetAppState() { theState = std::make_unique<AppState>(); }
 void resetProcessState() {
     resetAppState();
     resetRenderContext();
-    resetCurrentDemo();
     seed(1);
 }
 

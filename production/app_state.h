@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "render/render_context.h"
+#include "render/pbuffer.h"
 
 namespace ostravel {
 
@@ -52,7 +52,6 @@ struct AppState {
     int32_t frameCount = 0;
     bool exitFadeLatched = false;
     double exitFadeStart = 0.0;
-    int32_t screenCopyMode = 1;
 
     // Debug camera.
     double cameraPos[3] = {0.0, 0.0, 0.0};
@@ -73,8 +72,8 @@ struct AppState {
 AppState& appState();
 void resetAppState();
 
-// Every process-wide object back to its state at program start: AppState, RenderContext, the
-// Demo being rendered and the random sequence. Every test fixture that runs production code
+// Every process-wide object back to its state at program start: AppState, RenderContext and the
+// random sequence. Every test fixture that runs production code
 // starts with it.
 void resetProcessState();
 

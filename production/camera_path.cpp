@@ -7,7 +7,6 @@
 #include <iterator>
 #include <vector>
 
-#include "render/render_context.h"
 
 namespace ostravel {
 
@@ -56,7 +55,7 @@ double resampleTrack(std::span<const uint8_t> bytes, Spline& path) {
     return running;
 }
 
-void loadCameraPath(RenderContext& ctx, Spline& path, const char* fileName) {
+void loadCameraPath(CameraPathTimes& times, Spline& path, const char* fileName) {
     std::ifstream file(fileName, std::ios::binary);
     if (!file) return;
     // A track is small (24 bytes per record); a file far larger than any path can hold is read
@@ -68,15 +67,15 @@ void loadCameraPath(RenderContext& ctx, Spline& path, const char* fileName) {
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     file.read(reinterpret_cast<char*>(bytes.data()), size);
     bytes.resize(static_cast<size_t>(file.gcount()));
-    ctx.pathStartTime = 0.0;
-    ctx.pathEndTime = resampleTrack(bytes, path);
+    times.start = 0.0;
+    times.end = resampleTrack(bytes, path);
 }
 
-void sampleCameraPath(const RenderContext& ctx, const Spline& path, double t, double& time, double& first,
+void sampleCameraPath(const CameraPathTimes& times, const Spline& path, double t, double& time, double& first,
                       double& second) {
-    if (!(t > ctx.pathStartTime) || path.count == 0) return;
+    if (!(t > times.start) || path.count == 0) return;
     Vec3 point;
-    evaluate(path, static_cast<float>((t - ctx.pathStartTime) * 100.0), point);
+    evaluate(path, static_cast<float>((t - times.start) * 100.0), point);
     time = point.x;
     first = point.y;
     second = point.z;

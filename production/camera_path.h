@@ -19,8 +19,6 @@
 
 namespace ostravel {
 
-struct RenderContext;
-
 struct TrackRecord {
     double time;
     double first;
@@ -33,13 +31,20 @@ constexpr size_t kTrackRecordBytes = 24;
 // into the path; returns the running time the path ends at.
 double resampleTrack(std::span<const uint8_t> bytes, Spline& path);
 
-// Loads a track file into the path: the path start time becomes 0 and the end time the one of
-// this track. A file that cannot be opened leaves the path empty.
-void loadCameraPath(RenderContext& ctx, Spline& path, const char* fileName);
+// When the paths play: one start and end time shared by the Demo's paths (the track loaded last
+// sets the end).
+struct CameraPathTimes {
+    double start = 0.0;
+    double end = 0.0;
+};
 
-// At times after the path start time, writes the point at t (record time, first, second value);
+// Loads a track file into the path: the start time becomes 0 and the end time the one of this
+// track. A file that cannot be opened leaves the path empty and the times as they were.
+void loadCameraPath(CameraPathTimes& times, Spline& path, const char* fileName);
+
+// At times after the start time, writes the point at t (record time, first, second value);
 // otherwise, or when the path is empty, leaves the outputs as they were.
-void sampleCameraPath(const RenderContext& ctx, const Spline& path, double t, double& time, double& first,
+void sampleCameraPath(const CameraPathTimes& times, const Spline& path, double t, double& time, double& first,
                       double& second);
 
 }  // namespace ostravel

@@ -2,36 +2,52 @@
 #include "math/ease.h"
 #include "math/random.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "assets/texture_bank.h"
 #include "platform/gl.h"
-#include "production/camera_path.h"
 #include "production/greetings.h"
+#include "production/model_textures.h"
 #include "render/billboard.h"
+#include "render/passes.h"
+#include "render/render_context.h"
+#include "scenes/scene_time.h"
 
 namespace ostravel {
 
 namespace {
-
-Demo* renderingDemo = nullptr;
 
 void clampRenderTargetEdges() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
 }
 
-}  // namespace
-
-Demo* currentDemo() { return renderingDemo; }
-
-void resetCurrentDemo() { renderingDemo = nullptr; }
-
-void drawCurrentDemoScene(RenderContext& ctx) {
-    if (Demo* demo = currentDemo()) drawAnalysisPicture(demo->scene, demo->video, demo->sceneTime(), ctx);
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
+
+// The projective pass's scene: the sequencer drawing this frame's analysis of the Demo.
+struct SceneCall {
+    Demo& demo;
+    RenderContext& ctx;
+
+    static void draw(void* user) {
+        SceneCall& call = *static_cast<SceneCall*>(user);
+        Demo& demo = call.demo;
+        const double start = demo.timings ? threadCpuSeconds() : 0.0;
+        drawAnalysisPicture(demo.scene, demo.video.frame, demo.sceneTime(),
+                            SceneResources{call.ctx.textures, call.ctx.shaders, call.ctx.font});
+        if (demo.timings) demo.timings->geometrySeconds += threadCpuSeconds() - start;
+    }
+};
+
+}  // namespace
 
 SceneTime Demo::sceneTime() const {
     SceneTime time;
@@ -60,9 +76,9 @@ double glowSpriteWeight(double t, double pulse) {
 
 void Demo::SetTime(double& time) { currentTime = time; }
 
-void Demo::Init(RenderContext& ctx) {
-    loadCameraPath(ctx, cameraPaths[0], "rec1.rcc");
-    loadCameraPath(ctx, cameraPaths[1], "rec2.rcc");
+TextureResult Demo::Init(RenderContext& ctx) {
+    loadCameraPath(pathTimes, cameraPaths[0], "rec1.rcc");
+    loadCameraPath(pathTimes, cameraPaths[1], "rec2.rcc");
 
     currentTime = 0.0;
     localTime = 0.0;
@@ -84,16 +100,30 @@ void Demo::Init(RenderContext& ctx) {
     // About one control point per 14 contour points: 256 covers a contour of 3500 points.
     reserveSplinePool(scene.contourSplines, 256);
 
-    loadTexture(ctx.textures, ctx.swapHook, "textures/blob41b.jpg", textureSlotBase + 10);
-    loadTextureWithAlpha(ctx.textures, ctx.swapHook, "textures/cir.jpg", "textures/ciralpha.jpg", textureSlotBase + 13);
-    loadTexture(ctx.textures, ctx.swapHook, "textures/circle.jpg", textureSlotBase + 14);
+    TextureBank& bank = ctx.textures;
+    if (TextureResult r = loadTexture(bank, ctx.swapHook, "textures/blob41b.jpg", textureSlotBase + kBlobTextureSlot); !r)
+        return r;
+    if (TextureResult r = loadTextureWithAlpha(bank, ctx.swapHook, "textures/cir.jpg", "textures/ciralpha.jpg",
+                                               textureSlotBase + kDiscTextureSlot);
+        !r)
+        return r;
+    if (TextureResult r = loadTexture(bank, ctx.swapHook, "textures/circle.jpg", textureSlotBase + kDotScreenTextureSlot);
+        !r)
+        return r;
     static constexpr const char* kCards[5] = {"textures/z1.jpg", "textures/z2.jpg", "textures/z3.jpg",
                                               "textures/z4.jpg", "textures/z5.jpg"};
-    for (int i = 0; i < 5; ++i) loadTexture(ctx.textures, ctx.swapHook, kCards[i], textureSlotBase + 20 + i);
+    for (int i = 0; i < 5; ++i)
+        if (TextureResult r = loadTexture(bank, ctx.swapHook, kCards[i], textureSlotBase + kCardTextureSlot + i); !r)
+            return r;
 
+    // The model the projective pass is made for: its file and textures are loaded, its meshes
+    // are not kept (the pass draws the scene, not the model).
+    MeshSlot model;
+    if (TextureResult r = buildModelWithTextures(bank, ctx.swapHook, model, "meshes/head.3ds", meshSlot, 1.0f); !r)
+        return r;
     setUpProjectivePrograms(ctx, "cgeffects/vertex_projection_anisotropic.cpp",
-                            "cgeffects/fragment_projection_anisotropic.cpp", "meshes/head.3ds", meshSlot,
-                            depthTextureSlot, 512, projectionProgramSlot);
+                            "cgeffects/fragment_projection_anisotropic.cpp", depthTextureSlot, 512,
+                            projectionProgramSlot);
     setUpBlurProgram(ctx.shaders, "cgeffects/fragment_Blur256.cpp", blurProgramSlot);
 
     // Also sets the frame indices to none, every corner to (-6, -6) and the video time to 0.
@@ -101,6 +131,7 @@ void Demo::Init(RenderContext& ctx) {
 
     localTime = 0.0;
     pulseSum = 0.0;
+    return {};
 }
 
 void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]) {
@@ -109,18 +140,16 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     const double t = currentTime;
 
     double ignored = 0.0;
-    sampleCameraPath(ctx, cameraPaths[0], t, ignored, cameraPos[0], cameraPos[1]);
+    sampleCameraPath(pathTimes, cameraPaths[0], t, ignored, cameraPos[0], cameraPos[1]);
     double ignoredToo = 0.0;
-    sampleCameraPath(ctx, cameraPaths[1], t, ignored, cameraPos[2], ignoredToo);
+    sampleCameraPath(pathTimes, cameraPaths[1], t, ignored, cameraPos[2], ignoredToo);
     std::copy(cameraPos, cameraPos + 3, cameraSnapshot);
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     frameDt = *dt;
-    ctx.camera = cameraPos;
     framesRendered += 1;
     ctx.passProjection.nearPlane = 0.01;
     ctx.passProjection.farPlane = 50.0;
-    renderingDemo = this;
 
     restoreWindowProjection(ctx, pbuffer);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -129,12 +158,18 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     pulse = beatPulse(t);
     pulseSum += pulse;
 
-    projectivePass(ctx, pbuffer, nullptr, drawCurrentDemoScene, 0, 32, 0, ctx.projector, ctx.projector, true, 800,
-                   largeRenderTarget);
+    // The eye looks at this frame's video before the passes draw what it found. Its random draws
+    // (the tracked points') come first, as the drawers' that follow expect.
+    const double analysisStart = timings ? threadCpuSeconds() : 0.0;
+    analyseFrame(video, AnalysisInput{t, frameDt, framesRendered, pulse, cameraSnapshot[0], cameraSnapshot[1]});
+    if (timings) timings->analysisSeconds += threadCpuSeconds() - analysisStart;
 
-    ctx.passSize = 800;
-    blurGlowPass(ctx, pbuffer, largeRenderTarget, smallRenderTarget, 128, 0.8 - 0.08 * pulse, 3, blurProgramSlot);
-    ctx.passSize = 512;
+    SceneCall sceneCall{*this, ctx};
+    projectivePass(ctx, pbuffer, PassDraw{}, PassDraw{SceneCall::draw, &sceneCall}, 0, 32, 0, ctx.projector,
+                   ctx.projector, true, 800, largeRenderTarget);
+
+    blurGlowPass(ctx, pbuffer, largeRenderTarget, 800, smallRenderTarget, 128, 0.8 - 0.08 * pulse, 3,
+                 blurProgramSlot);
 
     restoreWindowProjection(ctx, pbuffer);
     disableProfiles(ctx.shaders);
@@ -159,7 +194,7 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     glPopMatrix();
 
     seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
-    bindTexture(ctx.textures, textureSlotBase + 10);
+    bindTexture(ctx.textures, textureSlotBase + kBlobTextureSlot);
 
     if (pulse > 0.02) {
         const double w = glowSpriteWeight(t, pulse);

@@ -2,23 +2,35 @@
 // analysis state, the point pools and the scene data), loads everything once in Init and draws
 // one frame in Render.
 //
-// Render's frame: time and camera, the beat envelope `pulse`, the projective pass into the
-// Pbuffer (with the scene drawing as its callback), the blur and glow pass, the composite of
-// the scene and glow textures onto the window, and the glow sprites that pulse on the beat.
-// The beat envelope peaks once a second, at t = k + 0.4 / pi (about k + 0.127 s).
+// Render's frame: time and camera, the beat envelope `pulse`, the eye's analysis of the current
+// video frame, the projective pass into the Pbuffer (with the scene sequencer drawing that
+// analysis as its callback), the blur and glow pass, the composite of the scene and glow textures
+// onto the window, and the glow sprites that pulse on the beat. The beat envelope peaks once a
+// second, at t = k + 0.4 / pi (about k + 0.127 s).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "analysis/video.h"
+#include "assets/texture_error.h"
 #include "math/spline.h"
-#include "render/passes.h"
+#include "production/camera_path.h"
+#include "render/pbuffer.h"
 #include "scenes/sequencer.h"
 
 namespace ostravel {
+
+struct RenderContext;
+
+// CPU time of the show's thread in a frame, for the show benchmark: the eye's analysis of the
+// video frame, and the geometry (the sequencer's drawers and scenes, the GL driver's work on this
+// thread for what they submit included). Each frame adds to the figures; the reader clears them.
+struct FrameCpuTimings {
+    double analysisSeconds = 0.0;
+    double geometrySeconds = 0.0;
+};
 
 class Demo {
 public:
@@ -27,13 +39,15 @@ public:
     virtual void SetTime(double& time);
     virtual void Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]);
     virtual void Reserved2() {}
-    virtual void Init(RenderContext& ctx);
+    // Loads everything; stops at the first texture a loader refuses and returns it.
+    virtual TextureResult Init(RenderContext& ctx);
     virtual void Reserved4() {}
 
     int32_t initialised = 0;
 
     // Camera paths: path 1 ("rec1.rcc") gives x and y, path 2 ("rec2.rcc") z.
     std::array<Spline, 2> cameraPaths;
+    CameraPathTimes pathTimes;
     double cameraSnapshot[3] = {0.0, 0.0, 0.0};
 
     double localTime = 0.0;     // sum of every time step given to Render
@@ -61,17 +75,11 @@ public:
     std::array<Spline, 3> frameSplines;
     std::array<std::string, 9> sceneTexts;
 
+    FrameCpuTimings* timings = nullptr;  // null in the show, which then pays one test per frame
+
     // What the scenes read of this frame (time, beat, camera, texture range).
     SceneTime sceneTime() const;
 };
-
-// The Demo being rendered, for the projective pass's scene callback.
-Demo* currentDemo();
-// Back to no Demo being rendered (for tests).
-void resetCurrentDemo();
-
-// The projective pass's scene callback: the scene sequencer on the Demo being rendered.
-void drawCurrentDemoScene(RenderContext& ctx);
 
 // Beat envelope at time t: (|sin(pi t + pi/2 - 0.4)| * 1.015) ^ 8.
 double beatPulse(double t);

@@ -11,18 +11,11 @@
 #include "production/demo.h"
 #include "production/music.h"
 #include "render/billboard.h"
+#include "render/render_context.h"
 
 namespace ostravel {
 
 namespace {
-
-// Music closed before the window goes; the video is released only after the exit fade.
-[[noreturn]] void endShow(AppState& app, bool releaseTheVideo) {
-    if (app.musicEnabled && app.sound) closeMusic(*app.sound);
-    if (app.killWindow) app.killWindow();
-    if (releaseTheVideo && app.demo) releaseVideo(app.demo->video);
-    exitProcess(0);
-}
 
 // Darkens the whole frame by 1 - fade: a quad multiplied into the picture.
 void drawExitFadeOverlay(double fade) {
@@ -59,7 +52,14 @@ void warmUpRandom(double demoTime) {
     for (int i = 0; i < 50; ++i) nextRandom();
 }
 
-bool FrameStep() {
+void endShow(AppState& app, FrameOutcome outcome) {
+    if (outcome == FrameOutcome::GoOn) return;
+    if (app.musicEnabled && app.sound) closeMusic(*app.sound);
+    if (app.killWindow) app.killWindow();
+    if (outcome == FrameOutcome::FadeDone && app.demo) releaseVideo(app.demo->video);
+}
+
+FrameOutcome FrameStep() {
     AppState& app = appState();
     RenderContext& ctx = renderContext();
 
@@ -92,7 +92,6 @@ bool FrameStep() {
         app.orbitZoom = app.wheelZoom;
     }
 
-    app.screenCopyMode = 1;
     ctx.screenCopyMode = 1;
     ctx.textures.bankOffset = 0;
 
@@ -103,7 +102,7 @@ bool FrameStep() {
 
     if (app.demo) app.demo->Render(&app.frameDt, app.pbuffer, ctx, app.cameraPos);
 
-    if (app.demoTime > kShowLength) endShow(app, false);
+    if (app.demoTime > kShowLength) return FrameOutcome::ShowOver;
 
     if (app.exitFadeLatched) {
         const double fade = exitFadeValue(app.demoTime, app.exitFadeStart);
@@ -111,13 +110,13 @@ bool FrameStep() {
         drawExitFadeOverlay(fade);
         if (fade > kExitFadeEnd) {
             copyToClipboard(app.debugLog);
-            endShow(app, true);
+            return FrameOutcome::FadeDone;
         }
     }
 
     app.previousCursorX = x;
     app.previousCursorY = y;
-    return true;
+    return FrameOutcome::GoOn;
 }
 
 }  // namespace ostravel

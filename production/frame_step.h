@@ -1,6 +1,6 @@
 // The per-frame driver: time step from the clock, production time locked to the music, the
 // debug-camera values, the Demo's Render, and the two ends of the show (195.5 s, and the exit
-// fade Escape starts).
+// fade Escape starts). FrameStep says which end came; endShow then lets the show go.
 //
 // The arithmetic lives in small pure functions so that it can be checked without a window.
 #pragma once
@@ -14,9 +14,19 @@ constexpr double kDragGainX = 0.0175;                     // per pixel
 constexpr double kDragGainY = 0.023333333333333334;       // per pixel
 constexpr double kMusicEndedAfter = 1.0;                  // s: a position of 0 after this means "stopped"
 
-// One frame: always returns true (a false result would latch the exit fade). Ends the process
-// at the end of the show and at the end of the exit fade.
-bool FrameStep();
+struct AppState;
+
+enum class FrameOutcome {
+    GoOn,      // the show goes on
+    ShowOver,  // the show has passed its length
+    FadeDone,  // the exit fade has ended (the debug camera lines are on the clipboard)
+};
+
+// One frame. After ShowOver or FadeDone nothing more is drawn: the caller ends the show.
+FrameOutcome FrameStep();
+// Lets the show go after FrameStep ended it: the music closed, then the window (through the
+// shell's killWindow), then, after the exit fade only, the video.
+void endShow(AppState& app, FrameOutcome outcome);
 
 // Step after the music correction: a tenth of the distance from demoTime to the music.
 double musicLockedStep(double clockStep, double musicTime, double demoTime);

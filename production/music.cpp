@@ -1,21 +1,14 @@
 #include "production/music.h"
 
 #include "platform/sound.h"
-#include "platform/system.h"
 
 namespace ostravel {
 
-void loadMusic(SoundDevice& sound) {
-    if (!sound.init(44100, 32, 2)) {
-        showMessage("Problem initializing FMod. \nProgram will now exit.", "Project effect 3. Festrum !  ",
-                    MessageIcon::Information);
-        exitProcess(1);
-    }
-    if (!sound.loadSample(kMusicPath)) {
-        showMessage("Problem initializing FMod. \nNo sound file.", "KVR Ostravel  ", MessageIcon::Information);
-        exitProcess(0);
-    }
+MusicError loadMusic(SoundDevice& sound) {
+    if (!sound.init(44100, 32, 2)) return MusicError::DeviceFailed;
+    if (!sound.loadSample(kMusicPath)) return MusicError::NoSoundFile;
     sound.setLoopOff();
+    return MusicError::None;
 }
 
 void playMusic(SoundDevice& sound) {

@@ -8,10 +8,15 @@ class SoundDevice;
 
 inline constexpr const char* kMusicPath = "music//[Bexil] Sorvain.ogg";
 
-// Opens the device (44100 Hz, 32 channels, flags 2), loads the whole file, loop off. A device
-// that cannot start ends the process with status 1, a file that cannot be loaded with status 0,
-// each after its message.
-void loadMusic(SoundDevice& sound);
+enum class MusicError {
+    None,
+    DeviceFailed,  // the sound device cannot start
+    NoSoundFile,   // the file cannot be loaded (missing, or not Ogg Vorbis)
+};
+
+// Opens the device (44100 Hz, 32 channels, flags 2), loads the whole file, loop off; stops at the
+// first failure and returns it.
+[[nodiscard]] MusicError loadMusic(SoundDevice& sound);
 // Starts playback on channel 0 at position 0.
 void playMusic(SoundDevice& sound);
 // Play position / playback frequency, in seconds (0 when the frequency is unknown).

@@ -9,14 +9,13 @@
 
 namespace ostravel {
 
-// One glyph's box and advance (the fields of the classic GLYPHMETRICSFLOAT).
+// One glyph's box and advance (the fields a GDI outline font reports per glyph).
 struct GlyphMetrics {
     float blackBoxX = 0.0f;  // width of the smallest box around the outline
     float blackBoxY = 0.0f;  // its height
     float originX = 0.0f;    // upper-left corner of that box
     float originY = 0.0f;
     float cellIncX = 0.0f;   // horizontal pen advance: the glyph's width in a line of text
-    float cellIncY = 0.0f;
 };
 
 struct GlyphLists {

@@ -208,24 +208,24 @@ GlyphMesh buildGlyphMesh(const GlyphOutline& outline, int unitsPerEm, double dev
     return mesh;
 }
 
-void createOutlineFont(RenderContext& ctx) { createOutlineFont(ctx, freeTypeFontOutlines()); }
+void createOutlineFont(GlyphLists& font) { createOutlineFont(font, freeTypeFontOutlines()); }
 
-void createOutlineFont(RenderContext& ctx, FontOutlines& outlines) {
-    ctx.font = GlyphLists{};
-    ctx.font.base = glGenLists(256);
+void createOutlineFont(GlyphLists& font, FontOutlines& outlines) {
+    font = GlyphLists{};
+    font.base = glGenLists(256);
     const int unitsPerEm = outlines.open(kFaceName, kFaceWeight) ? outlines.unitsPerEm() : 0;
     for (int c = 0; c < kGlyphCount; ++c) {
         const GlyphMesh mesh =
             unitsPerEm > 0 ? buildGlyphMesh(outlines.glyph(uint32_t(c)), unitsPerEm, kGlyphDeviation, kGlyphExtrusion)
                            : GlyphMesh{};
-        ctx.font.metrics[c] = mesh.metrics;
-        glNewList(ctx.font.base + GLuint(c), GL_COMPILE);
+        font.metrics[c] = mesh.metrics;
+        glNewList(font.base + GLuint(c), GL_COMPILE);
         compileGlyph(mesh);
         glEndList();
     }
 }
 
-void printText(const RenderContext& ctx, double appearance, const char* format, ...) {
+void printText(const GlyphLists& font, double appearance, const char* format, ...) {
     if (appearance < 0.0001 || !format) return;
     glPushMatrix();
 
@@ -237,7 +237,7 @@ void printText(const RenderContext& ctx, double appearance, const char* format, 
     const size_t n = std::strlen(text);
 
     double width = 0.0;
-    for (size_t i = 0; i < n; ++i) width += ctx.font.metrics[static_cast<unsigned char>(text[i])].cellIncX;
+    for (size_t i = 0; i < n; ++i) width += font.metrics[static_cast<unsigned char>(text[i])].cellIncX;
 
     // Half-cosine slide from 5 units right of the centred place to it.
     const double t = std::clamp(appearance * 0.3, 0.0, 1.0);
@@ -245,7 +245,7 @@ void printText(const RenderContext& ctx, double appearance, const char* format, 
     glTranslatef(float(double(n) * 0.03), 0.0f, 0.0f);
 
     glPushAttrib(GL_LIST_BIT);
-    glListBase(ctx.font.base);
+    glListBase(font.base);
     for (size_t i = 0; i < n; ++i) {
         double s = appearance * (1.0 + nextRandom() / 32767.0);
         s = std::clamp(s - 3.0 * nextRandom() / 32767.0, 0.0, 1.0);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/font_outlines.h"
-#include "render/render_context.h"
+#include "render/glyph_lists.h"
 
 namespace ostravel {
 
@@ -43,16 +43,16 @@ std::vector<std::vector<OutlinePoint>> flattenGlyph(const GlyphOutline& outline,
 // The extruded glyph in ems (tessellated with the GLU tessellator).
 GlyphMesh buildGlyphMesh(const GlyphOutline& outline, int unitsPerEm, double deviation, double extrusion);
 
-// Builds the 256 lists into ctx.font from "Arial" bold. Needs a current GL context.
-void createOutlineFont(RenderContext& ctx);
-void createOutlineFont(RenderContext& ctx, FontOutlines& outlines);
+// Builds the 256 lists into font from "Arial" bold. Needs a current GL context.
+void createOutlineFont(GlyphLists& font);
+void createOutlineFont(GlyphLists& font, FontOutlines& outlines);
 
 // Prints a printf-formatted line (under 260 characters) in the current model-view frame.
 // appearance below 0.0001 draws nothing; from 3.33 on the line sits centred on x = 0 (plus
 // 0.03 per character) and every glyph is drawn at full size; in between the line slides in from
 // +5 and each glyph takes a jittered scale from the show's random sequence (four draws per
 // character, drawn or not), glyphs scaled to 0.001 or less being left out.
-void printText(const RenderContext& ctx, double appearance, const char* format, ...)
+void printText(const GlyphLists& font, double appearance, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
 }  // namespace ostravel

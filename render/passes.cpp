@@ -109,14 +109,14 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
     disableFragmentProfile(bank);
     glPushMatrix();
     setModelViewProjectionParameter(bank, i, 5);
-    if (lightDraw) lightDraw(ctx);
+    if (lightDraw.draw) lightDraw.draw(lightDraw.user);
     glPopMatrix();
 
     disableVertexProfile(bank);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, textureName(ctx.textures, depthTextureSlot));
-    if (lightDraw) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, lightSize, lightSize);
+    if (lightDraw.draw) glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, lightSize, lightSize);
     glDisable(GL_POLYGON_OFFSET_FILL);
     glPopMatrix();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -173,7 +173,7 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
 
     glPushMatrix();
     setModelViewProjectionParameter(bank, i, 5);
-    if (eyeDraw) eyeDraw(ctx);
+    if (eyeDraw.draw) eyeDraw.draw(eyeDraw.user);
     glPopMatrix();
 
     disableFragmentProfile(bank);
@@ -194,8 +194,8 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
     glDisable(GL_LIGHTING);
 }
 
-void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSlot, int glowTextureSlot, int size,
-                  double opacity, int passes, int blurProgramSlot) {
+void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSlot, int sceneWidth,
+                  int glowTextureSlot, int size, double opacity, int passes, int blurProgramSlot) {
     ShaderBank& bank = ctx.shaders;
     const GLuint glow = textureName(ctx.textures, glowTextureSlot);
 
@@ -229,7 +229,7 @@ void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSl
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4d(1.0, 1.0, 1.0, opacity);
     glBindTexture(GL_TEXTURE_2D, textureName(ctx.textures, sceneTextureSlot));
-    cropBillboard(ctx.passSize, ctx.screenCopyMode, 0.0, 1.295, 1.295);
+    cropBillboard(sceneWidth, ctx.screenCopyMode, 0.0, 1.295, 1.295);
     glDisable(GL_BLEND);
     copyScreenToTexture(glow, size, size);
 

@@ -6,7 +6,12 @@
 
 namespace ostravel {
 
-using PassDraw = void (*)(RenderContext&);
+// What a pass draws, with the context it draws from: draw(user) runs with the pass's matrices and
+// programs set. An empty PassDraw draws nothing.
+struct PassDraw {
+    void (*draw)(void* user) = nullptr;
+    void* user = nullptr;
+};
 
 // Light pass into the Pbuffer (depth only, front faces culled, polygon offset 5/5; the depth is
 // copied into depthTextureSlot's texture only when lightDraw is given), then the eye pass into the
@@ -14,7 +19,7 @@ using PassDraw = void (*)(RenderContext&);
 // biased projection in the texture matrix; the used rectangle goes into targetTextureSlot's
 // texture. Leaves the target's context current, both profiles off, 2-D texturing and depth test
 // on, blending, culling, lighting and polygon offset off, the texture matrix at identity.
-// Our choices: the window's face culling is not touched when the eye pass draws into the Pbuffer
+// Decisions: the window's face culling is not touched when the eye pass draws into the Pbuffer
 // (the composite on the window draws front-facing quads); clears of the Pbuffer are limited to the
 // area that is drawn and copied.
 void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDraw, PassDraw eyeDraw,
@@ -22,10 +27,11 @@ void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDr
                     bool toTexture, int width, int targetTextureSlot);
 
 // In the Pbuffer at size x size: last frame's glow texture slightly shrunk, the scene texture's
-// used corner over it at the given opacity, copied into the glow texture, then `passes` runs of
-// the blur program each copied back. Leaves the Pbuffer's context current with both profiles off.
-void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSlot, int glowTextureSlot, int size,
-                  double opacity, int passes, int blurProgramSlot);
+// used corner over it at the given opacity (the corner a frame of sceneWidth fills in the
+// screen-copy mode), copied into the glow texture, then `passes` runs of the blur program each
+// copied back. Leaves the Pbuffer's context current with both profiles off.
+void blurGlowPass(RenderContext& ctx, const Pbuffer& pbuffer, int sceneTextureSlot, int sceneWidth,
+                  int glowTextureSlot, int size, double opacity, int passes, int blurProgramSlot);
 
 // Copies the lower left of the read buffer into the texture; width 800 always copies 600 rows.
 void copyScreenToTexture(unsigned textureName, int width, int height);

@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "platform/window.h"
-
 namespace ostravel {
 
 namespace {
@@ -14,13 +12,5 @@ std::unique_ptr<RenderContext> theContext = std::make_unique<RenderContext>();
 RenderContext& renderContext() { return *theContext; }
 
 void resetRenderContext() { theContext = std::make_unique<RenderContext>(); }
-
-void makePbufferPairCurrent(const Pbuffer& pbuffer) {
-    if (pbuffer.windows) pbuffer.windows->makeOffscreenCurrent();
-}
-
-void makeWindowPairCurrent(const Pbuffer& pbuffer) {
-    if (pbuffer.windows) pbuffer.windows->makeWindowCurrent();
-}
 
 }  // namespace ostravel

@@ -1,5 +1,7 @@
-// RenderContext: the process-wide engine record that the Demo's Init and Render and most drawing
-// code receive, and the Pbuffer, the off-screen surface the passes draw into.
+// RenderContext: the process-wide engine record that the Demo's Init and Render and the passes
+// receive: the buffer-swap hook the loaders call, the projector block, the pass projection, the
+// screen-copy mode, and the GPU resources (textures, shader programs, the outline font's lists).
+// Scenes are handed only the resources they draw with; nothing else is parked here for a callee.
 //
 // Coordinates: world units, right-handed, y up unless a pass says otherwise. The projector block
 // is a Camera (eye, centre, up) applied with gluLookAt.
@@ -7,13 +9,11 @@
 
 #include "assets/texture_bank.h"
 #include "math/vec3.h"
-#include "models/model_builder.h"
 #include "render/glyph_lists.h"
+#include "render/pbuffer.h"
 #include "render/shader_bank.h"
 
 namespace ostravel {
-
-class WindowSystem;
 
 struct Camera {
     Vec3 eye;
@@ -27,29 +27,16 @@ struct PassProjection {
     double farPlane = 100.0;
 };
 
-// The 1024 x 1024 off-screen surface: its "pbuffer pair" is the off-screen GL context (with its
-// own framebuffer object bound), its "window pair" the window's context.
-struct Pbuffer {
-    WindowSystem* windows = nullptr;
-};
-
-void makePbufferPairCurrent(const Pbuffer& pbuffer);
-void makeWindowPairCurrent(const Pbuffer& pbuffer);
-
 struct RenderContext {
-    BufferSwapHook swapHook = nullptr;          // installed at start-up
-    WindowSystem* window = nullptr;              // stored once the window exists
-    double* camera = nullptr;                    // the cameraPos of the current frame
+    BufferSwapHook swapHook = nullptr;  // installed at start-up
     Camera projector{makeVec3(0, 2, 0), makeVec3(0, 0, 0), makeVec3(0, 0, 1)};
     PassProjection passProjection;
-    int passSize = 512;
-    int screenCopyMode = 2;                      // start-up sets 1, as in the shell's copy
-    double pathStartTime = 0.0;                  // camera paths
-    double pathEndTime = 0.0;
+    // Which part of the Pbuffer the eye pass fills and the copies read (1: 640 x 480,
+    // 2: 800 x 600, 3: 320 x 240, -1: from the pass width). Start-up and every frame set 1.
+    int screenCopyMode = 2;
     TextureBank textures;
     ShaderBank shaders;
-    MeshTable meshes;
-    GlyphLists font;                             // the outline font (createOutlineFont)
+    GlyphLists font;  // the outline font (createOutlineFont)
 };
 
 // The one RenderContext of the process.

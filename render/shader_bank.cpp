@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "models/model_builder.h"
 #include "platform/gl.h"
 #include "render/render_context.h"
 
@@ -58,7 +57,6 @@ uint32_t createProgram(ShaderBank& bank, const char* path, int slot, GLenum stag
             ShaderProgramRecord record;
             record.shader = shader;
             record.stage = stage;
-            record.context = bank.context;
             record.path = path;
             bank.records.push_back(std::move(record));
             handle = uint32_t(bank.records.size());
@@ -276,9 +274,7 @@ void disableVertexProfile(ShaderBank& bank) { setProfile(bank, true, false); }
 void disableFragmentProfile(ShaderBank& bank) { setProfile(bank, false, false); }
 
 void setUpProjectivePrograms(RenderContext& ctx, const char* vertexPath, const char* fragmentPath,
-                             const char* meshPath, int meshSlot, int depthTextureSlot, int depthSize, int slot) {
-    buildModel(ctx.textures, ctx.swapHook, ctx.meshes, meshPath, meshSlot, 1.0f);
-
+                             int depthTextureSlot, int depthSize, int slot) {
     TextureBank& textures = ctx.textures;
     glActiveTexture(GL_TEXTURE0);
     const int depthIndex = resolveSlot(textures, depthTextureSlot);

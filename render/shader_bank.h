@@ -13,7 +13,7 @@
 //   fragment program runs with the fixed-function vertex stage, a lone vertex program with the
 //   fixed-function fragment stage.
 // - A "context" is a generation of the bank: createContext stores a new number and replaces the
-//   stored one; programs created under an earlier generation stay usable.
+//   stored one; programs created under any generation stay usable.
 // - A parameter is a uniform of the program's stage, found by name among its active uniforms
 //   (GLSL drops uniforms a program does not use: looking one of those up gives 0). Values
 //   belong to the program, as Cg's do: every linked GL program containing the stage gets them,
@@ -48,7 +48,6 @@ struct ShaderProgramRecord {
     unsigned stage = 0;        // GL_VERTEX_SHADER or GL_FRAGMENT_SHADER
     unsigned alone = 0;        // GL program holding only this stage (0: not linked yet)
     bool aloneTried = false;
-    uint32_t context = 0;      // generation it was created in
     std::string path;
 };
 
@@ -106,12 +105,12 @@ void enableFragmentProfile(ShaderBank& bank);
 void disableVertexProfile(ShaderBank& bank);
 void disableFragmentProfile(ShaderBank& bank);
 
-// The model of the pass (into the context's mesh slot), its depth texture of depthSize x
-// depthSize in depthTextureSlot (allocated from the current depth buffer), and the projective
-// pair (vertex program in slot, fragment program in slot + 1) in the context's ShaderBank.
-// Leaves both profiles disabled.
+// The pass's depth texture of depthSize x depthSize in depthTextureSlot (allocated from the
+// current depth buffer) and the projective pair (vertex program in slot, fragment program in
+// slot + 1) in the context's ShaderBank. Leaves both profiles disabled. (The model the pass
+// projects onto is built by the caller, before this.)
 void setUpProjectivePrograms(RenderContext& ctx, const char* vertexPath, const char* fragmentPath,
-                             const char* meshPath, int meshSlot, int depthTextureSlot, int depthSize, int slot);
+                             int depthTextureSlot, int depthSize, int slot);
 // A new context generation and the lone fragment program in slot; leaves both profiles disabled.
 void setUpBlurProgram(ShaderBank& bank, const char* fragmentPath, int slot);
 // Blur program of slot active with its "decal" sampler (looked up again on every call) reading

@@ -19,8 +19,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kCreditRate = 0.07;
 constexpr int kPaperHalf = 15;  // the fixed layers cover columns and rows -15 .. 14
-constexpr int kDotScreenSlot = 14;
-constexpr int kCardSlot = 20;  // five pictures from here
 
 void vertex(double x, double y) { glVertex3f(float(x), float(y), 0.0f); }
 
@@ -78,9 +76,9 @@ void drawFallingBars(const SceneTime& time) {
 }
 
 // Step 9.2: round dots on the graph paper's points that shrink away as f1 reaches 1.
-void drawDotScreen(const SceneTime& time, RenderContext& ctx, double f1) {
+void drawDotScreen(const SceneTime& time, const TextureBank& textures, double f1) {
     glEnable(GL_TEXTURE_2D);
-    bindTexture(ctx.textures, time.textureSlotBase + kDotScreenSlot);
+    bindTexture(textures, time.textureSlotBase + kDotScreenTextureSlot);
     if (!(f1 < 0.9999)) return;
     const double t = time.localTime;
     const double k = clamp01(7.0 * f1);
@@ -102,7 +100,7 @@ void drawDotScreen(const SceneTime& time, RenderContext& ctx, double f1) {
 // Step 9.3: about a tenth of the cells pop up pictures from 11 s and take them away from 32 s.
 // The flashing extent is the horizontal one (the card seems to flip about its vertical axis);
 // every brightness term scales all three colour components, so the cards stay warm grey.
-void drawPictureCards(const SceneTime& time, RenderContext& ctx) {
+void drawPictureCards(const SceneTime& time, const TextureBank& textures) {
     const double t = time.localTime;
     seed(9975);
     if (!(t < 51.0)) return;
@@ -123,7 +121,7 @@ void drawPictureCards(const SceneTime& time, RenderContext& ctx) {
             const double halfHeight =
                 0.45 * ease(0.7 * clamp01(2.0 * (t - 12.5 - k)) + 0.3 - 0.7 * clamp01(t - 32.5 - 2.0 * k), 2.0);
             const int picture = (int(std::trunc(flashPhase / (2.0 * kPi) + 3.75567)) + n) % 5;
-            bindTexture(ctx.textures, time.textureSlotBase + kCardSlot + picture);
+            bindTexture(textures, time.textureSlotBase + kCardTextureSlot + picture);
             const double b = appear * wobble * beat;
             glColor3f(float(0.17 * b), float(0.15 * b), float(0.14 * b));
             glBegin(GL_QUADS);
@@ -187,8 +185,8 @@ double greetingAppear(double localTime, int j) {
     return pop(localTime, 104.5 + 0.3 * j, 0.065, 1.1);
 }
 
-void drawLettering(const SceneTime& time, const std::vector<std::string>& greetings, RenderContext& ctx, double f1,
-                   double f2) {
+void drawLettering(const SceneTime& time, const std::vector<std::string>& greetings, const TextureBank& textures,
+                   const GlyphLists& font, double f1, double f2) {
     const double t = time.localTime;
 
     // 1. The sheet's frame: everything below drifts and turns with it.
@@ -218,7 +216,7 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
             const float s = float(line.scale);
             glScalef(s, s, s);
             seed(line.seed);
-            printText(ctx, creditAppear(t, int(row)), "%s", line.text);
+            printText(font, creditAppear(t, int(row)), "%s", line.text);
             glPopMatrix();
         }
     }
@@ -242,7 +240,7 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
             const double c = 1.0 + 2.0 * sa * sa;
             glColor3f(float(0.4 * c), float(0.3 * c), float(0.4 + 0.6 * double(j % 2)));
             glScalef(-0.3f, -0.3f, 0.3f);
-            printText(ctx, greetingAppear(t, int(j)), "%s", greetings[j].c_str());
+            printText(font, greetingAppear(t, int(j)), "%s", greetings[j].c_str());
             glPopMatrix();
         }
     }
@@ -256,8 +254,8 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
 
     // 9.
     drawFallingBars(time);
-    drawDotScreen(time, ctx, f1);
-    drawPictureCards(time, ctx);
+    drawDotScreen(time, textures, f1);
+    drawPictureCards(time, textures);
     drawGridFlicker(time, f2);
     glPopMatrix();
     glLineWidth(1.0f);

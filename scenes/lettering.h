@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "render/render_context.h"
+#include "assets/texture_bank.h"
+#include "render/glyph_lists.h"
 #include "scenes/scene_time.h"
 
 namespace ostravel {
@@ -49,7 +50,7 @@ double creditAppear(double localTime, int row);
 double greetingAppear(double localTime, int j);
 
 // The whole layer for one frame. f1 sizes and lights the graph paper, f2 drives the grid flicker.
-void drawLettering(const SceneTime& time, const std::vector<std::string>& greetings, RenderContext& ctx, double f1,
-                   double f2);
+void drawLettering(const SceneTime& time, const std::vector<std::string>& greetings, const TextureBank& textures,
+                   const GlyphLists& font, double f1, double f2);
 
 }  // namespace ostravel

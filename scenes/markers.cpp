@@ -139,7 +139,7 @@ void drawFeatureArcs(const SceneTime& time, const FrameAnalysis& frame, double /
     for (int g = 0; g < markers; ++g) arcMarker(time, frame, g, f);
 }
 
-void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, RenderContext& /*ctx*/, double /*s0*/,
+void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, double /*s0*/,
                     double /*f*/) {
     glEnable(GL_BLEND);
     seed(5000);

@@ -21,7 +21,6 @@
 
 #include "analysis/frame_analysis.h"
 #include "platform/gl.h"
-#include "render/render_context.h"
 #include "scenes/scene_time.h"
 
 namespace ostravel {
@@ -31,7 +30,7 @@ namespace ostravel {
 void drawFeatureArcs(const SceneTime& time, const FrameAnalysis& frame, double s0, double f);
 // Mode 2: fanned connections with ticks, turning and tilting markers on every point and a glow
 // sprite on every eighth point from point 56 on.
-void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, RenderContext& ctx, double s0, double f);
+void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, double s0, double f);
 
 // ---- Shared with the feature web -------------------------------------------------------------
 

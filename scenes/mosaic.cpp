@@ -16,8 +16,6 @@ namespace ostravel {
 
 namespace {
 
-constexpr int kDiscSlot = 13;  // "textures/cir.jpg" with "textures/ciralpha.jpg" as alpha
-constexpr int kBlobSlot = 10;
 constexpr double kSpacing = 0.04;
 constexpr double kDepth = 3.77;
 // The full-size frame the mosaic grid is laid on: every fourth pixel of a 384 x 288 picture.
@@ -59,7 +57,7 @@ Sampling samplingFor(const FrameImageView& image) {
 
 }  // namespace
 
-void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, RenderContext& ctx, double f) {
+void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, const TextureBank& textures, double f) {
     if (f < 0.01) return;
     static const std::array<double, kMosaicColumns> vignetteX = vignette<kMosaicColumns>();
     static const std::array<double, kMosaicRows> vignetteY = vignette<kMosaicRows>();
@@ -69,7 +67,7 @@ void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, RenderCo
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glColor3f(0.1f, 0.1f, 0.1f);
-    bindTexture(ctx.textures, time.textureSlotBase + kDiscSlot);
+    bindTexture(textures, time.textureSlotBase + kDiscTextureSlot);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_TEXTURE_2D);
@@ -129,7 +127,7 @@ void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, RenderCo
 
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_ONE, GL_ONE);
-    bindTexture(ctx.textures, time.textureSlotBase + kBlobSlot);
+    bindTexture(textures, time.textureSlotBase + kBlobTextureSlot);
     glDisable(GL_TEXTURE_2D);
     glPopMatrix();
 }

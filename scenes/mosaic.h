@@ -11,7 +11,7 @@
 #pragma once
 
 #include "analysis/frame_analysis.h"
-#include "render/render_context.h"
+#include "assets/texture_bank.h"
 #include "scenes/scene_time.h"
 
 namespace ostravel {
@@ -21,6 +21,6 @@ constexpr int kMosaicRows = 72;
 
 // Draws nothing when f < 0.01. Seeds the random sequence with 300000 and draws three values per
 // sprite. Leaves blending on with (ONE, ONE), depth test and 2D texturing off, slot 10 bound.
-void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, RenderContext& ctx, double f);
+void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, const TextureBank& textures, double f);
 
 }  // namespace ostravel

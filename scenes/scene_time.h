@@ -6,6 +6,12 @@
 
 namespace ostravel {
 
+// The Demo's textures that the scenes bind, as slots from textureSlotBase.
+constexpr int kBlobTextureSlot = 10;       // "textures/blob41b.jpg": the soft glow blob
+constexpr int kDiscTextureSlot = 13;       // "textures/cir.jpg" with "textures/ciralpha.jpg" as alpha
+constexpr int kDotScreenTextureSlot = 14;  // "textures/circle.jpg"
+constexpr int kCardTextureSlot = 20;       // "textures/z1.jpg" .. "textures/z5.jpg" in 20 .. 24
+
 struct SceneTime {
     double localTime = 0.0;  // production time, seconds
     double pulse = 0.0;      // beat envelope 0..1

@@ -1,6 +1,6 @@
-// The scene sequencer: draws the whole analysis picture from scratch every frame. It analyses the
-// current video frame, then calls every drawer and scene in a fixed order, each with fades computed
-// from the production time. Which element is visible when is decided by those fades alone: there is
+// The scene sequencer: draws the whole analysis picture from scratch every frame. It takes the
+// current video frame's analysis and calls every drawer and scene in a fixed order, each with fades
+// computed from the production time and the show's timetable (scenes/timetable.h). Which element is visible when is decided by those fades alone: there is
 // no scene list and no state of its own.
 //
 // Runs inside the projective pass with the pass's projection set; leaves the model-view stack as it
@@ -10,28 +10,30 @@
 #include <string>
 #include <vector>
 
-#include "analysis/drawers.h"
-#include "analysis/video.h"
-#include "render/render_context.h"
+#include "analysis/frame_analysis.h"
+#include "scenes/analysis_drawers.h"
 #include "scenes/scene_time.h"
 #include "scenes/triangulation.h"
 
 namespace ostravel {
 
-// CPU time of the calling thread spent in drawAnalysisPicture, for the show benchmark: the
-// analysis of the video frame, and the geometry (every drawer and scene after it, GL driver work
-// on this thread included). Each pass adds to the figures; the reader clears them.
-struct SequencerTimings {
-    double analysisSeconds = 0.0;
-    double geometrySeconds = 0.0;
-};
+struct TextureBank;
+struct ShaderBank;
+struct GlyphLists;
 
 // The scene data the Demo owns for the sequencer, rebuilt from nothing every pass.
 struct SceneState {
     SplinePool contourSplines;
     TriangulationBuffers triangulation;
     std::vector<std::string> greetings;
-    SequencerTimings* timings = nullptr;  // null in the show, which then pays one test per pass
+};
+
+// What the scenes draw with: the Demo's textures, the shader programs (switched off while the
+// scenes draw) and the outline font's lists.
+struct SceneResources {
+    const TextureBank& textures;
+    ShaderBank& shaders;
+    const GlyphLists& font;
 };
 
 // Every fade of one pass, as functions of the production time alone.
@@ -55,6 +57,9 @@ SequencerFades sequencerFades(double localTime);
 // a negative (or non-finite) z selects no scene (-1).
 int sceneMode(double cameraZ);
 
-void drawAnalysisPicture(SceneState& scene, VideoState& video, const SceneTime& time, RenderContext& ctx);
+// Draws this pass's analysis (already made by the eye) with every drawer and scene. Releases the
+// frame's contours once the last contour drawer has run (frame.contours is empty afterwards).
+void drawAnalysisPicture(SceneState& scene, FrameAnalysis& frame, const SceneTime& time,
+                         const SceneResources& resources);
 
 }  // namespace ostravel

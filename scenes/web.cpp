@@ -16,7 +16,6 @@ namespace ostravel {
 namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr int kBlobSlot = 10;  // "textures/blob41b.jpg"
 constexpr double kChainEnd = 135.0;
 constexpr int kCablesPerPoint = 11;
 constexpr int kCabledPoints = 3;
@@ -126,7 +125,8 @@ void marker(const SceneTime& time, const FrameAnalysis& frame, int n, double r) 
 
 }  // namespace
 
-void drawFeatureWeb(const SceneTime& time, const FrameAnalysis& frame, RenderContext& ctx, double /*s0*/, double f) {
+void drawFeatureWeb(const SceneTime& time, const FrameAnalysis& frame, const TextureBank& textures, double /*s0*/,
+                    double f) {
     if (f < 0.00001) return;
     const double t = time.localTime;
 
@@ -142,7 +142,7 @@ void drawFeatureWeb(const SceneTime& time, const FrameAnalysis& frame, RenderCon
         // Every marker draws with these; nothing inside the loop changes them.
         glBlendFunc(GL_ONE, GL_ONE);
         glLineWidth(1.0f);
-        if (a > 0.001) bindTexture(ctx.textures, time.textureSlotBase + kBlobSlot);
+        if (a > 0.001) bindTexture(textures, time.textureSlotBase + kBlobTextureSlot);
     }
     for (int n = 1; n < points; ++n) {
         const double r = ease(1.0 - clamp01(0.7 * (t - kChainEnd - 0.3 * n)), 2.0);

@@ -4,7 +4,7 @@
 // the first three points out to cells of the drifting credits sheet, so that the credit lines seem
 // tied to what the eye has found in the video.
 //
-// Our choices where the look is open: the even cables (0, 2, .., 10) carry the glowing band, 0.04
+// Decisions: the even cables (0, 2, .., 10) carry the glowing band, 0.04
 // to either side of the cable across its direction, its texture coordinates (0, v) on one side and
 // (1, 0.2) on the other with v = 0.1 k - 1.2 t along the 21 samples (the blob's bright core runs
 // along the band as v scrolls); the marker colour is (b3, b2, b1), b3 enlarges the first ten
@@ -12,13 +12,14 @@
 #pragma once
 
 #include "analysis/frame_analysis.h"
-#include "render/render_context.h"
+#include "assets/texture_bank.h"
 #include "scenes/scene_time.h"
 
 namespace ostravel {
 
 // Draws nothing when f < 0.00001. Needs the sequencer's additive blending with slot 10 bound;
 // leaves blending on with (ONE, ONE), line width 1 and 2D texturing off.
-void drawFeatureWeb(const SceneTime& time, const FrameAnalysis& frame, RenderContext& ctx, double s0, double f);
+void drawFeatureWeb(const SceneTime& time, const FrameAnalysis& frame, const TextureBank& textures, double s0,
+                    double f);
 
 }  // namespace ostravel

@@ -25,7 +25,7 @@
 
 #include <time.h>
 
-#include "analysis/drawers.h"
+#include "scenes/analysis_drawers.h"
 #include "analysis/video.h"
 #include "math/ease.h"
 #include "math/random.h"

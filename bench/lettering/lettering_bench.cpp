@@ -17,9 +17,14 @@ using namespace ostravel;
 
 namespace {
 
-RenderContext& context() {
-    static RenderContext ctx;
-    return ctx;
+GlyphLists& font() {
+    static GlyphLists lists;
+    return lists;
+}
+
+TextureBank& textures() {
+    static TextureBank bank;
+    return bank;
 }
 
 void BM_CreateOutlineFont(benchmark::State& state) {
@@ -28,9 +33,8 @@ void BM_CreateOutlineFont(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        RenderContext& ctx = context();
-        if (ctx.font.base) glDeleteLists(ctx.font.base, 256);
-        createOutlineFont(ctx);
+        if (font().base) glDeleteLists(font().base, 256);
+        createOutlineFont(font());
         glFinish();
     }
 }
@@ -42,8 +46,7 @@ void BM_Lettering(benchmark::State& state) {
         state.SkipWithError("no GL context");
         return;
     }
-    RenderContext& ctx = context();
-    if (!ctx.font.base) createOutlineFont(ctx);
+    if (!font().base) createOutlineFont(font());
     const std::vector<std::string> greetings(kGreetings.begin(), kGreetings.end());
     SceneTime time;
     time.localTime = double(state.range(0));
@@ -57,7 +60,7 @@ void BM_Lettering(benchmark::State& state) {
     glBlendFunc(GL_ONE, GL_ONE);
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawLettering(time, greetings, ctx, f1, f2);
+        drawLettering(time, greetings, textures(), font(), f1, f2);
         glFinish();
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gl.h"
+#include "render/render_context.h"
 #include "scenes/markers.h"
 #include "scenes/mosaic.h"
 #include "scenes/web.h"
@@ -63,7 +64,7 @@ void BM_VideoMosaic(benchmark::State& state) {
     s.time.localTime = 162.0;
     run(state, [&] {
         glEnable(GL_DEPTH_TEST);  // the mosaic draws before the sequencer turns depth testing off
-        drawVideoMosaic(s.time, *s.frame, renderContext(), 1.0);
+        drawVideoMosaic(s.time, *s.frame, renderContext().textures, 1.0);
     });
 }
 BENCHMARK(BM_VideoMosaic)->Unit(benchmark::kMillisecond);
@@ -80,7 +81,7 @@ void BM_FeatureFan(benchmark::State& state) {
     Stage& s = stage();
     s.frame->cornerCount = int(state.range(0));
     s.time.localTime = 60.0;
-    run(state, [&] { additive(), drawFeatureFan(s.time, *s.frame, renderContext(), 0.0, 1.0); });
+    run(state, [&] { additive(), drawFeatureFan(s.time, *s.frame, 0.0, 1.0); });
 }
 BENCHMARK(BM_FeatureFan)->Arg(100)->Arg(1650)->Unit(benchmark::kMillisecond);
 
@@ -89,7 +90,7 @@ void BM_FeatureWeb(benchmark::State& state) {
     Stage& s = stage();
     s.frame->cornerCount = int(state.range(0));
     s.time.localTime = double(state.range(1));
-    run(state, [&] { additive(), drawFeatureWeb(s.time, *s.frame, renderContext(), 0.0, 1.0); });
+    run(state, [&] { additive(), drawFeatureWeb(s.time, *s.frame, renderContext().textures, 0.0, 1.0); });
 }
 BENCHMARK(BM_FeatureWeb)->Args({100, 20})->Args({1650, 20})->Args({1650, 100})->Unit(benchmark::kMillisecond);
 

@@ -34,14 +34,9 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
-#include "platform/fixed_step_system.h"
-#include "platform/gl.h"
-#include "platform/system.h"
-#include "production/app_state.h"
-#include "production/demo.h"
+#include "app/runner.h"
 #include "production/frame_step.h"
-#include "scenes/sequencer.h"
+#include "scenes/timetable.h"
 #include "tools/figures/figures.h"
 
 using namespace ostravel;
@@ -78,16 +73,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
         }
     }
     return true;
-}
-
-double cpuSeconds(clockid_t clock) {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
-}
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // One frame's figures, in milliseconds.
@@ -177,17 +162,25 @@ std::string shellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-// The timetable's sections: name, start, end, and the label row they sit on (overlapping
-// sections on different rows).
-struct Section {
-    const char* name;
-    double start, end;
+// The timetable's sections, each on the first label row where it overlaps no other.
+struct PlacedSection {
+    ShowSection section;
     int row;
 };
-constexpr Section kSections[] = {
-    {"credits", 4.0, 48.0, 0},      {"contours", 65.0, 111.0, 0}, {"breakdown", 135.0, 145.0, 0},
-    {"mosaic", 160.0, 184.0, 0},    {"greetings", 95.0, 124.0, 1}, {"video playback", 50.0, kShowLength, 2},
-};
+
+std::vector<PlacedSection> placeSections(int& rows) {
+    std::vector<PlacedSection> placed;
+    std::vector<double> rowEnds;
+    for (const ShowSection& s : kTimetable) {
+        size_t row = 0;
+        while (row < rowEnds.size() && rowEnds[row] > s.start) ++row;
+        if (row == rowEnds.size()) rowEnds.push_back(0.0);
+        rowEnds[row] = s.end;
+        placed.push_back({s, int(row)});
+    }
+    rows = int(rowEnds.size());
+    return placed;
+}
 
 bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& blocks, int fps) {
     const std::filesystem::path script = dir / "show_frames.gp";
@@ -198,29 +191,28 @@ bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& block
     // are pinned to its top edge (their values are in the CSV files and the table).
     double top = 50.0;
     for (const Block& b : blocks) top = std::max(top, 2.0 * b.measures[0].median);
-    const double sectionTop = top * 1.3;
+    int rows = 0;
+    const std::vector<PlacedSection> sections = placeSections(rows);
+    const double sectionTop = top * (1.04 + 0.07 * rows);
     std::fprintf(f, "set terminal pngcairo size 1600,1000 font 'sans,11'\n");
     std::fprintf(f, "set output '%s'\n", (dir / "show_frames.png").c_str());
     std::fprintf(f, "set datafile separator ','\nset datafile columnheaders\nset key outside top center horizontal\nset grid ytics\n");
     std::fprintf(f, "set xrange [0:%.1f]\nset xtics 10\nset lmargin 10\nset rmargin 10\n", kShowLength + 0.5);
     std::fprintf(f, "set multiplot layout 2,1 title 'Ostravel on %d fps fixed step: frame time over show time'\n", fps);
 
-    // Top: the whole frame, the sections shaded behind it.
+    // Top: the whole frame, the timetable's sections above it.
     std::fprintf(f, "set size 1,0.62\nset origin 0,0.36\n");
     std::fprintf(f, "set ylabel 'frame (step + glFinish), ms'\nset yrange [0:%.1f]\n", sectionTop);
     int object = 1;
-    const char* colours[] = {"#d0e4ff", "#ffe0c0", "#d8f0d0"};
-    for (const Section& s : kSections) {
-        const double y0 = top * (1.02 + 0.09 * s.row), y1 = y0 + top * 0.075;
+    const char* colours[] = {"#d0e4ff", "#ffe0c0", "#d8f0d0", "#f0d8f0"};
+    for (const auto& [s, row] : sections) {
+        const double y0 = top * (1.02 + 0.07 * row), y1 = y0 + top * 0.06;
         std::fprintf(f,
                      "set object %d rect from %.2f,%.2f to %.2f,%.2f fc rgb '%s' fs solid 1.0 border lc rgb '#808080' "
                      "behind\n",
-                     object++, s.start, y0, s.end, y1, colours[s.row]);
-        std::fprintf(f, "set label '%s %g-%g s' at %.2f,%.2f center font 'sans,10' front\n", s.name, s.start,
+                     object++, s.start, y0, s.end, y1, colours[row % 4]);
+        std::fprintf(f, "set label '%s %g-%g s' at %.2f,%.2f center font 'sans,9' front\n", s.name, s.start,
                      s.end, 0.5 * (s.start + s.end), 0.5 * (y0 + y1));
-        if (s.row == 0)
-            std::fprintf(f, "set object %d rect from %.2f,0 to %.2f,%.2f fc rgb '#f0f4fa' fs solid 1.0 noborder behind\n",
-                         object++, s.start, s.end, top);
     }
     std::fprintf(f, "set arrow from %.1f,0 to %.1f,%.2f nohead dt 3 lc rgb 'black'\n", kShowLength, kShowLength, top);
     std::fprintf(f, "set label 'end' at %.1f,%.2f right offset -0.5,0 font 'sans,10'\n", kShowLength, top * 0.97);
@@ -277,7 +269,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot make the output folder %s\n", options.out.c_str());
         return 1;
     }
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (!options.show.empty() && chdir(options.show.c_str()) != 0) {
         std::fprintf(stderr, "cannot enter the show folder %s\n", options.show.c_str());
         return 1;
@@ -285,60 +276,35 @@ int main(int argc, char** argv) {
     const double lastTime = options.until > 0.0 ? std::min(options.until, kShowLength) : kShowLength;
 
     const auto videoAtStart = videoStamp();
-    FixedStepSystem system(options.fps);
-    installSystemServices(&system);
-    installShellPlatform(nullptr, nullptr, ShellOptions{.hiddenWindow = true});
-    AppState& app = appState();
-    app.musicEnabled = false;
-    app.killWindow = KillGLWindow;
-
-    SequencerTimings timings;
     std::vector<FrameFigures> frames;
     frames.reserve(static_cast<size_t>(lastTime * options.fps) + 2);
+    const auto frame = [&](const RunFrame& f) {
+        if (!frames.empty()) frames.back().swap = 1e3 * f.previousSwapSeconds;
+        frames.push_back(FrameFigures{
+            .showTime = f.showTime,
+            .frame = 1e3 * (f.stepSeconds + f.finishSeconds),
+            .analysis = 1e3 * f.analysisSeconds,
+            .geometry = 1e3 * f.geometrySeconds,
+            // The step's waits (its wall time not spent on this thread's CPU) and the glFinish.
+            .gl = 1e3 * (std::max(0.0, f.stepSeconds - f.stepCpuSeconds) + f.finishSeconds),
+            .glFinish = 1e3 * f.finishSeconds,
+            .other = 1e3 * std::max(0.0, f.stepCpuSeconds - f.analysisSeconds - f.geometrySeconds),
+            .processCpu = 1e3 * f.processCpuSeconds,
+            .swap = 0.0,
+        });
+        if (frames.size() % (10 * size_t(options.fps)) == 0) {
+            std::fprintf(stderr, "\r%6.1f s of show time", f.showTime);
+            std::fflush(stderr);
+        }
+        return f.showTime < lastTime - 1e-9;
+    };
+    const RunEnd run = runShow(RunSettings{.fps = options.fps}, nullptr, RunHooks{.frame = frame});
     int status = 0;
-    bool started = false;
-    try {
-        if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
-        started = true;
-        app.demo->scene.timings = &timings;
-        while (app.demoTime < lastTime - 1e-9) {
-            system.nextFrame();
-            timings = {};
-            const double wall0 = wallSeconds();
-            const double cpu0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-            const double process0 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-            FrameStep();
-            const double wall1 = wallSeconds();
-            const double cpu1 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-            glFinish();
-            const double wall2 = wallSeconds();
-            const double process2 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-            app.windows->swapBuffers();
-            const double wall3 = wallSeconds();
-
-            const double stepWait = std::max(0.0, (wall1 - wall0) - (cpu1 - cpu0));
-            frames.push_back(FrameFigures{
-                .showTime = app.demoTime,
-                .frame = 1e3 * (wall2 - wall0),
-                .analysis = 1e3 * timings.analysisSeconds,
-                .geometry = 1e3 * timings.geometrySeconds,
-                .gl = 1e3 * (stepWait + (wall2 - wall1)),
-                .glFinish = 1e3 * (wall2 - wall1),
-                .other = 1e3 * std::max(0.0, (cpu1 - cpu0) - timings.analysisSeconds - timings.geometrySeconds),
-                .processCpu = 1e3 * (process2 - process0),
-                .swap = 1e3 * (wall3 - wall2),
-            });
-            if (frames.size() % (10 * size_t(options.fps)) == 0) {
-                std::fprintf(stderr, "\r%6.1f s of show time", app.demoTime);
-                std::fflush(stderr);
-            }
-        }
-    } catch (const EndOfRun& end) {
-        // The show ends itself after its last second; anything earlier is a failure.
-        if (!(started && app.demoTime > kShowLength)) {
-            std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", end.status, app.demoTime);
-            status = 2;
-        }
+    // The show ends itself after its last second; anything earlier is a failure.
+    if (run.end.outcome != Outcome::Running && run.end.outcome != Outcome::ShowOver) {
+        std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", outcomeMessage(run.end).status,
+                     run.showTime);
+        status = 2;
     }
     std::fprintf(stderr, "\n");
     if (videoStamp() != videoAtStart)
@@ -366,7 +332,7 @@ int main(int argc, char** argv) {
 
     std::printf("%zu frames at %d fps up to %.3f s, in ms. analysis, geometry, other: CPU time of the show's thread;\n"
                 "gl: its waits in the step + glFinish (wall); cpu all: CPU time of every thread, the rasteriser's included\n",
-                frames.size(), options.fps, app.demoTime);
+                frames.size(), options.fps, run.showTime);
     std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s\n", "block", "frames",
                 "frame med p99 max", "analysis", "geometry", "analysis+geometry", "gl med p99 max", "other",
                 "cpu all");

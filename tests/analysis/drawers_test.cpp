@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/drawers.h"
+#include "scenes/analysis_drawers.h"
 #include "math/random.h"
 #include "platform/gl.h"
 #include "tests/support/gl_test_window.h"

@@ -119,13 +119,18 @@ struct LoadCall {
 };
 std::vector<LoadCall> calls;
 
-void recordTexture(ostravel::TextureBank&, ostravel::BufferSwapHook, const char* path, int slot) {
+bool recordTexture(void*, const char* path, int slot) {
     calls.push_back({"colour", path, "", slot});
+    return true;
 }
-void recordTextureWithAlpha(ostravel::TextureBank&, ostravel::BufferSwapHook, const char* path, const char* alpha, int slot) {
+bool recordTextureWithAlpha(void*, const char* path, const char* alpha, int slot) {
     calls.push_back({"alpha", path, alpha, slot});
+    return true;
 }
-void recordNormalMap(ostravel::TextureBank&, const char* path, int slot) { calls.push_back({"normal", path, "", slot}); }
+bool recordNormalMap(void*, const char* path, int slot) {
+    calls.push_back({"normal", path, "", slot});
+    return true;
+}
 
 int decodedWidth(const std::string& path) {
     ostravel::JpegFileStream file;
@@ -142,10 +147,12 @@ int decodedWidth(const std::string& path) {
 
 TEST(ShowModel, TheBuilderLoadsEveryPlannedTextureAndSkipsTheLowerCaseOne) {
     calls.clear();
-    const ostravel::TextureLoaders loaders{recordTexture, recordTextureWithAlpha, recordNormalMap};
-    ostravel::TextureBank bank;
-    auto meshes = std::make_unique<ostravel::MeshTable>();
-    ostravel::buildModelWith(loaders, bank, nullptr, *meshes, showPath("meshes/head.3ds").c_str(), 0, 1.0f);
+    ostravel::TextureLoaders loaders;
+    loaders.loadTexture = recordTexture;
+    loaders.loadTextureWithAlpha = recordTextureWithAlpha;
+    loaders.loadNormalMap = recordNormalMap;
+    ostravel::MeshSlot mesh;
+    ASSERT_TRUE(ostravel::buildModel(loaders, mesh, showPath("meshes/head.3ds").c_str(), 0, 1.0f));
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].kind, "colour");
     EXPECT_EQ(calls[0].path, "meshes/SKIN.JPG");

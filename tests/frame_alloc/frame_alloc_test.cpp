@@ -16,6 +16,7 @@
 #include "production/app_state.h"
 #include "production/demo.h"
 #include "production/frame_step.h"
+#include "render/render_context.h"
 #include "tests/support/gl_test_window.h"
 
 namespace {

@@ -48,7 +48,7 @@ class Lettering : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(ostravel::testing::ensureGLWindow());
-        createOutlineFont(ctx);
+        createOutlineFont(font_);
     }
     // One frame of the layer under an orthographic view of 10 pixels per unit that holds the
     // whole drifting sheet.
@@ -63,7 +63,7 @@ protected:
         glRenderMode(GL_FEEDBACK);
         SceneTime time;
         time.localTime = localTime;
-        drawLettering(time, greetings, ctx, f1, f2);
+        drawLettering(time, greetings, textures_, font_, f1, f2);
         const GLint used = glRenderMode(GL_RENDER);
         EXPECT_GE(used, 0) << "feedback buffer too small";
         Fed fed;
@@ -97,7 +97,8 @@ protected:
                  std::fabs(c[2] - colour[2]) < 2e-3f;
         return n;
     }
-    static inline RenderContext ctx;
+    static inline GlyphLists font_;
+    static inline TextureBank textures_;
     static inline std::vector<std::string> greetings{"Halvmoon", "Nexor",  "Plasmid",   "Vertigon",
                                                      "Copperline", "Sinewave", "Moravia 5", "Quasitron",
                                                      "Kobaltz",  "Rastafon", "Lumenik",   "Zeroshift"};

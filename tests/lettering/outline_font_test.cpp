@@ -148,7 +148,7 @@ protected:
         ASSERT_TRUE(ostravel::testing::ensureGLWindow());
         ASSERT_EQ(FT_Init_FreeType(&library), 0);
         ASSERT_EQ(FT_New_Face(library, kFacePath, 0, &face), 0);
-        createOutlineFont(ctx);
+        createOutlineFont(font_);
     }
     static void TearDownTestSuite() {
         FT_Done_Face(face);
@@ -156,7 +156,7 @@ protected:
     }
     static inline FT_Library library = nullptr;
     static inline FT_Face face = nullptr;
-    static inline RenderContext ctx;
+    static inline GlyphLists font_;
 };
 
 TEST_F(OutlineFont, EveryListMatchesFreeTypesGlyph) {
@@ -169,18 +169,18 @@ TEST_F(OutlineFont, EveryListMatchesFreeTypesGlyph) {
         const FT_UInt index = c < kGlyphCount ? FT_Get_Char_Index(face, c) : 0;
         ASSERT_EQ(FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING), 0);
         const double advance = index ? face->glyph->advance.x / em : 0.0;
-        EXPECT_NEAR(ctx.font.metrics[c].cellIncX, advance, 1e-6);
+        EXPECT_NEAR(font_.metrics[c].cellIncX, advance, 1e-6);
 
         // The list moves the pen by exactly the advance.
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        glCallList(ctx.font.base + c);
+        glCallList(font_.base + c);
         GLfloat m[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, m);
         EXPECT_NEAR(m[12], advance, 1e-6);
         EXPECT_EQ(m[13], 0.0f);
 
-        const FedPolygons fed = feedList(ctx.font.base + c);
+        const FedPolygons fed = feedList(font_.base + c);
         if (!index || face->glyph->outline.n_contours == 0) {
             EXPECT_EQ(fed.front + fed.back + fed.sides, 0);
             continue;
@@ -208,8 +208,8 @@ TEST_F(OutlineFont, EveryListMatchesFreeTypesGlyph) {
         EXPECT_NEAR(fed.x1, box.xMax / em, slack);
         EXPECT_NEAR(fed.y0, box.yMin / em, slack);
         EXPECT_NEAR(fed.y1, box.yMax / em, slack);
-        EXPECT_NEAR(ctx.font.metrics[c].blackBoxX, fed.x1 - fed.x0, 1e-4);
-        EXPECT_NEAR(ctx.font.metrics[c].originY, fed.y1, 1e-4);
+        EXPECT_NEAR(font_.metrics[c].blackBoxX, fed.x1 - fed.x0, 1e-4);
+        EXPECT_NEAR(font_.metrics[c].originY, fed.y1, 1e-4);
 
         // Front and back faces cover exactly the outline's area, holes left open; every triangle
         // of the front faces +z, every one of the back -z (GL reports the turn in window space).
@@ -222,7 +222,7 @@ TEST_F(OutlineFont, EveryListMatchesFreeTypesGlyph) {
         EXPECT_EQ(fed.front, fed.back);
         size_t edges = 0;
         for (const Polyline& l : coarse) edges += l.size();
-        const FedPolygons tilted = feedList(ctx.font.base + c, true);
+        const FedPolygons tilted = feedList(font_.base + c, true);
         EXPECT_EQ(size_t(tilted.front + tilted.back + tilted.sides), size_t(fed.front + fed.back) + 2 * edges)
             << "one side quad per edge, fed back as two triangles";
     }

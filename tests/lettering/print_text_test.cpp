@@ -29,7 +29,7 @@ struct Box {
 
 class PrintText : public ::testing::Test {
 public:
-    static inline RenderContext ctx;
+    static inline GlyphLists font_;
 
 protected:
     static void SetUpTestSuite() {
@@ -44,7 +44,7 @@ protected:
         space.present = true;
         space.advance = 500;
         font.glyphs[' '] = space;
-        createOutlineFont(ctx, font);
+        createOutlineFont(font_, font);
     }
     void SetUp() override {
         // 80 pixels per unit; z = 0 at depth 0.5.
@@ -61,7 +61,7 @@ std::vector<Box> printedBoxes(double appearance, const char* text) {
     std::vector<GLfloat> buffer(1 << 16);
     glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
     glRenderMode(GL_FEEDBACK);
-    printText(PrintText::ctx, appearance, "%s", text);
+    printText(PrintText::font_, appearance, "%s", text);
     const GLint used = glRenderMode(GL_RENDER);
     EXPECT_GE(used, 0);
     std::vector<Box> boxes;  // one per front triangle first, merged below
@@ -175,7 +175,7 @@ TEST_F(PrintText, PushesAndDrawsOnlyFromTheThreshold) {
         while (glGetError() != GL_NO_ERROR) {}
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
         for (int i = depth; i < maxDepth; ++i) glPushMatrix();
-        printText(ctx, c.appearance, "%s", c.text);
+        printText(font_, c.appearance, "%s", c.text);
         EXPECT_EQ(glGetError() == GL_STACK_OVERFLOW, c.pushes);
         glLoadIdentity();
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);

@@ -1,4 +1,4 @@
-// buildModel with the real TextureBank loaders on real GL (SDL offscreen driver, Mesa): the
+// The model built with the real TextureBank loaders on real GL (SDL offscreen driver, Mesa): the
 // textures of a model land in the mesh slot's block, alpha where the name asks for blending,
 // normal maps 50 slots higher, shared names loaded once.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fixtures.h"
-#include "models/model_builder.h"
+#include "production/model_textures.h"
 #include "platform/gl.h"
 #include "tests/support/gl_test_window.h"
 
@@ -74,12 +74,12 @@ TEST(BuildModelOnGl, TexturesLandInTheMeshSlotBlock) {
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     auto bank = std::make_unique<TextureBank>();
-    auto meshes = std::make_unique<MeshTable>();
-    buildModel(*bank, countSwap, *meshes, "meshes/head.3ds", 2, 1.0f);
+    MeshSlot mesh;
+    EXPECT_TRUE(buildModelWithTextures(*bank, countSwap, mesh, "meshes/head.3ds", 2, 1.0f));
     std::filesystem::current_path(previous);
 
     // Entries: SKIN (0), skin.jpg (1, not loaded), SKIN (2 -> 0), BLENDA (3).
-    EXPECT_EQ(meshes->slots[2].textureEntryMap, (std::vector<int>{0, 1, 0, 3}));
+    EXPECT_EQ(mesh.textureEntryMap, (std::vector<int>{0, 1, 0, 3}));
     EXPECT_EQ(gSwaps, 2 + 2) << "0.2 and 0.03, then one swap per colour texture";
     int width = 0, height = 0, alpha = 0;
     ASSERT_TRUE(glIsTexture(bank->names[100200]));

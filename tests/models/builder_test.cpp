@@ -40,20 +40,36 @@ struct Call {
 std::vector<Call> calls;
 std::vector<double> swaps;
 
-void recordSwap(double value) { swaps.push_back(value); }
-void fakeTexture(TextureBank&, BufferSwapHook, const char* path, int slot) { calls.push_back({"colour", path, "", slot}); }
-void fakeAlpha(TextureBank&, BufferSwapHook, const char* path, const char* alpha, int slot) {
-    calls.push_back({"alpha", path, alpha, slot});
-}
-void fakeNormal(TextureBank&, const char* path, int slot) { calls.push_back({"normal", path, "", slot}); }
+std::string refusedPath;  // the loaders refuse this one
 
-const TextureLoaders kRecorder{fakeTexture, fakeAlpha, fakeNormal};
+bool fakeTexture(void*, const char* path, int slot) {
+    calls.push_back({"colour", path, "", slot});
+    return path != refusedPath;
+}
+bool fakeAlpha(void*, const char* path, const char* alpha, int slot) {
+    calls.push_back({"alpha", path, alpha, slot});
+    return path != refusedPath;
+}
+bool fakeNormal(void*, const char* path, int slot) {
+    calls.push_back({"normal", path, "", slot});
+    return path != refusedPath;
+}
+
+TextureLoaders recorder(bool withSwap) {
+    TextureLoaders loaders;
+    loaders.loadTexture = fakeTexture;
+    loaders.loadTextureWithAlpha = fakeAlpha;
+    loaders.loadNormalMap = fakeNormal;
+    if (withSwap) loaders.swap = [](void*, double value) { swaps.push_back(value); };
+    return loaders;
+}
 
 class BuildModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         calls.clear();
         swaps.clear();
+        refusedPath.clear();
         dir_ = std::filesystem::temp_directory_path() / ("ostravel_build_" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
     }
@@ -80,15 +96,14 @@ protected:
     }
 
     std::filesystem::path dir_;
-    TextureBank bank;
-    MeshTable meshes;
+    MeshSlot mesh;
 };
 
 TEST_F(BuildModelTest, SharedMaterialLoadsOnceAndSwapsAreCalled) {
     File3ds f;
     f.materials = {material("SKIN", "SKIN.JPG", "BUMP.JPG")};
     f.meshes = {using_("A", {"SKIN"}), using_("B", {"SKIN"})};
-    buildModelWith(kRecorder, bank, recordSwap, meshes, write(f).c_str(), 3, 1.0f);
+    buildModel(recorder(true), mesh, write(f).c_str(), 3, 1.0f);
     EXPECT_EQ(swaps, (std::vector<double>{0.2, 0.03}));
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].kind, "colour");
@@ -97,8 +112,8 @@ TEST_F(BuildModelTest, SharedMaterialLoadsOnceAndSwapsAreCalled) {
     EXPECT_EQ(calls[1].kind, "normal");
     EXPECT_EQ(calls[1].path, "meshes/BUMP.JPG");
     EXPECT_EQ(calls[1].slot, 100350);
-    EXPECT_EQ(meshes.slots[3].textureEntryMap, (std::vector<int>{0, 0}));
-    EXPECT_EQ(meshes.slots[3].entries[0].colourName, "meshes/SKIN.JPG");
+    EXPECT_EQ(mesh.textureEntryMap, (std::vector<int>{0, 0}));
+    EXPECT_EQ(mesh.entries[0].colourName, "meshes/SKIN.JPG");
 }
 
 TEST_F(BuildModelTest, NamesDecideWhatIsLoaded) {
@@ -106,9 +121,9 @@ TEST_F(BuildModelTest, NamesDecideWhatIsLoaded) {
     f.materials = {material("LOWER", "skin.jpg", "BUMP.JPG"), material("NONE", ""),
                    material("GLASS", "BLENDA.JPG"), material("COPY", "BLENDA.JPG"), material("PNG", "FACE.PNG")};
     f.meshes = {using_("A", {"LOWER", "NONE", "GLASS"}), using_("B", {"COPY", "PNG", "GLASS"})};
-    buildModelWith(kRecorder, bank, nullptr, meshes, write(f).c_str(), 0, 1.0f);
+    buildModel(recorder(false), mesh, write(f).c_str(), 0, 1.0f);
     // Entries: skin.jpg (0), BLENDA.JPG (1), BLENDA.JPG (2 -> 1), FACE.PNG (3), BLENDA.JPG (4 -> 1).
-    EXPECT_EQ(meshes.slots[0].textureEntryMap, (std::vector<int>{0, 1, 1, 3, 1}));
+    EXPECT_EQ(mesh.textureEntryMap, (std::vector<int>{0, 1, 1, 3, 1}));
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].kind, "alpha");
     EXPECT_EQ(calls[0].path, "meshes/BLENDA.JPG");
@@ -121,8 +136,8 @@ TEST_F(BuildModelTest, ScalesVerticesAfterPostProcessing) {
     Mesh3ds m = testing3ds::triangleMesh("A");
     m.matrix[9] = 1.0f;  // origin x
     f.meshes = {m};
-    buildModelWith(kRecorder, bank, nullptr, meshes, write(f).c_str(), 999, 2.5f);
-    const auto& v = meshes.slots[999].model.meshObjects.at(0).vertices;
+    buildModel(recorder(false), mesh, write(f).c_str(), 999, 2.5f);
+    const auto& v = mesh.model.meshObjects.at(0).vertices;
     EXPECT_FLOAT_EQ(v[1].x, 0.0f);
     EXPECT_FLOAT_EQ(v[0].x, -2.5f);
     EXPECT_FLOAT_EQ(v[2].y, 2.5f);
@@ -136,8 +151,8 @@ TEST_F(BuildModelTest, MoreThanFiftyEntriesAreRefused) {
         f.materials.push_back(material(names.back(), "T" + std::to_string(i) + ".JPG", "B" + std::to_string(i) + ".JPG"));
     }
     f.meshes = {using_("A", names)};
-    buildModelWith(kRecorder, bank, nullptr, meshes, write(f).c_str(), 1, 1.0f);
-    EXPECT_EQ(meshes.slots[1].textureEntryMap.size(), 50u);
+    buildModel(recorder(false), mesh, write(f).c_str(), 1, 1.0f);
+    EXPECT_EQ(mesh.textureEntryMap.size(), 50u);
     ASSERT_EQ(calls.size(), 100u);
     for (const Call& c : calls) {
         EXPECT_GE(c.slot, 100100);
@@ -146,13 +161,27 @@ TEST_F(BuildModelTest, MoreThanFiftyEntriesAreRefused) {
     EXPECT_EQ(calls.back().slot, 100100 + 49 + 50);
 }
 
+TEST_F(BuildModelTest, ARefusedTextureStopsTheBuilding) {
+    File3ds f;
+    f.materials = {material("SKIN", "SKIN.JPG", "BUMP.JPG"), material("EYE", "EYE.JPG")};
+    f.meshes = {using_("A", {"SKIN", "EYE"})};
+    refusedPath = "meshes/BUMP.JPG";
+    EXPECT_FALSE(buildModel(recorder(false), mesh, write(f).c_str(), 0, 1.0f));
+    ASSERT_EQ(calls.size(), 2u) << "nothing is asked for after the refused normal map";
+    EXPECT_EQ(calls.back().path, "meshes/BUMP.JPG");
+    refusedPath.clear();
+    calls.clear();
+    EXPECT_TRUE(buildModel(recorder(false), mesh, write(f).c_str(), 0, 1.0f));
+    EXPECT_EQ(calls.size(), 3u);
+}
+
 TEST_F(BuildModelTest, MissingModelOrSlotLoadsNothing) {
-    buildModelWith(kRecorder, bank, recordSwap, meshes, (dir_ / "absent.3ds").string().c_str(), 5, 1.0f);
+    buildModel(recorder(true), mesh, (dir_ / "absent.3ds").string().c_str(), 5, 1.0f);
     EXPECT_TRUE(calls.empty());
-    EXPECT_TRUE(meshes.slots[5].model.meshObjects.empty());
+    EXPECT_TRUE(mesh.model.meshObjects.empty());
     EXPECT_EQ(swaps.size(), 2u);
-    buildModelWith(kRecorder, bank, recordSwap, meshes, (dir_ / "absent.3ds").string().c_str(), kMeshSlots, 1.0f);
-    buildModelWith(kRecorder, bank, recordSwap, meshes, (dir_ / "absent.3ds").string().c_str(), -1, 1.0f);
+    buildModel(recorder(true), mesh, (dir_ / "absent.3ds").string().c_str(), kMeshSlots, 1.0f);
+    buildModel(recorder(true), mesh, (dir_ / "absent.3ds").string().c_str(), -1, 1.0f);
     EXPECT_EQ(swaps.size(), 2u);
 }
 

@@ -35,13 +35,13 @@ TEST_F(Projective, CopiesTheRectangleOfTheCopyMode) {
         {"pass, width 800, mode 1",
          [](RenderContext& c, const Pbuffer& p, GLuint) {
              c.screenCopyMode = 1;
-             projectivePass(c, p, nullptr, nullptr, 5, 32, 0, kCamera, kCamera, true, 800, 0);
+             projectivePass(c, p, {}, {}, 5, 32, 0, kCamera, kCamera, true, 800, 0);
          },
          640, 480},
         {"pass, width 800, mode 2",
          [](RenderContext& c, const Pbuffer& p, GLuint) {
              c.screenCopyMode = 2;
-             projectivePass(c, p, nullptr, nullptr, 5, 32, 0, kCamera, kCamera, true, 800, 0);
+             projectivePass(c, p, {}, {}, 5, 32, 0, kCamera, kCamera, true, 800, 0);
          },
          800, 600},
         {"copy, width 800, height 100", [](RenderContext&, const Pbuffer&, GLuint n) { copyScreenToTexture(n, 800, 100); },
@@ -71,7 +71,7 @@ TEST_F(Projective, CopiesTheRectangleOfTheCopyMode) {
 // the window's viewport and copies nothing.
 TEST_F(Projective, EyePassViewport) {
     static GLint seen[4];
-    const auto record = [](RenderContext&) { glGetIntegerv(GL_VIEWPORT, seen); };
+    const PassDraw record{[](void*) { glGetIntegerv(GL_VIEWPORT, seen); }};
     struct Case {
         int mode, width;
         bool toTexture;
@@ -89,7 +89,7 @@ TEST_F(Projective, EyePassViewport) {
         sdlWindowSystem().makeWindowCurrent();
         glViewport(3, 4, 50, 60);
         ctx->screenCopyMode = c.mode;
-        projectivePass(*ctx, pbuffer, nullptr, record, 5, 32, 0, kCamera, kCamera, c.toTexture, c.width, 0);
+        projectivePass(*ctx, pbuffer, {}, record, 5, 32, 0, kCamera, kCamera, c.toTexture, c.width, 0);
         EXPECT_EQ((std::array<GLint, 4>{seen[0], seen[1], seen[2], seen[3]}), c.viewport);
         int width = 0;
         const auto texels = readTexture(name(0), width);
@@ -108,8 +108,8 @@ TEST_F(Projective, NullLightDrawKeepsTheDepthTexture) {
         ctx->textures.names[5] = depth;
         glBindTexture(GL_TEXTURE_2D, depth);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, 32, 32, 0, GL_DEPTH_COMPONENT, GL_FLOAT, quarter.data());
-        const PassDraw nothing = [](RenderContext&) {};
-        projectivePass(*ctx, pbuffer, draws ? nothing : nullptr, nullptr, 5, 32, 0, kCamera, kCamera, true, 800, 0);
+        const PassDraw nothing{[](void*) {}};
+        projectivePass(*ctx, pbuffer, draws ? nothing : PassDraw{}, {}, 5, 32, 0, kCamera, kCamera, true, 800, 0);
         std::vector<float> texels(32 * 32);
         glBindTexture(GL_TEXTURE_2D, depth);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
@@ -139,9 +139,9 @@ TEST_F(Projective, StateLeftBehind) {
         }
         // The eye pass binds slot 0, the blur program, and runs it until it disables the profiles.
         static GLint programDuringEyePass = 0;
-        const PassDraw record = [](RenderContext&) { glGetIntegerv(GL_CURRENT_PROGRAM, &programDuringEyePass); };
+        const PassDraw record{[](void*) { glGetIntegerv(GL_CURRENT_PROGRAM, &programDuringEyePass); }};
         sdlWindowSystem().makeWindowCurrent();
-        projectivePass(*ctx, pbuffer, nullptr, record, 5, 32, 0, kCamera, kCamera, toTexture, 800, 0);
+        projectivePass(*ctx, pbuffer, {}, record, 5, 32, 0, kCamera, kCamera, toTexture, 800, 0);
         EXPECT_NE(programDuringEyePass, 0);
 
         GLint framebuffer = -1;
@@ -170,20 +170,20 @@ TEST_F(Projective, StateLeftBehind) {
 // biased projection, taken from the GL matrices when the pass sets them.
 TEST_F(Projective, EyePassMatricesReachThePair) {
     setUpProjectivePrograms(*ctx, SHADER_DIR "/vertex_projection_anisotropic.cpp",
-                            SHADER_DIR "/fragment_projection_anisotropic.cpp", "no-such-mesh.3ds", 0, 5, 32, 2);
+                            SHADER_DIR "/fragment_projection_anisotropic.cpp", 5, 32, 2);
     createRenderTarget(ctx->textures, 0, 1024, 1024);
     const Camera light{makeVec3(1, 3, 2), makeVec3(0, 0, 0), makeVec3(0, 1, 0)};
     const Camera eye{makeVec3(0, 1, 4), makeVec3(0, 0, 0), makeVec3(0, 1, 0)};
     ctx->passProjection.nearPlane = 0.01;
     ctx->passProjection.farPlane = 50.0;
     static GLfloat seenLight[16], seenEye[16];
-    const PassDraw record = [](RenderContext&) {
+    const PassDraw record{[](void*) {
         GLint program = 0;
         glGetIntegerv(GL_CURRENT_PROGRAM, &program);
         glGetUniformfv(GLuint(program), glGetUniformLocation(GLuint(program), "ModelViewLightProj"), seenLight);
         glGetUniformfv(GLuint(program), glGetUniformLocation(GLuint(program), "ModelViewProj"), seenEye);
-    };
-    projectivePass(*ctx, pbuffer, nullptr, record, 5, 32, 2, eye, light, true, 800, 0);
+    }};
+    projectivePass(*ctx, pbuffer, {}, record, 5, 32, 2, eye, light, true, 800, 0);
 
     // Expected matrices, built on a spare matrix stack.
     const auto build = [](const std::function<void()>& steps) {
@@ -219,7 +219,6 @@ protected:
         PassTest::SetUp();
         createRenderTarget(ctx->textures, kGlow, 128, 128);
         createRenderTarget(ctx->textures, kScene, 1024, 1024);
-        ctx->passSize = 800;
         ctx->screenCopyMode = 1;
         // The used 640 x 480 corner of the scene: red on the left half, blue on the right.
         fillTexture(name(kScene), 0, 0, 320, 480, kRed);
@@ -256,7 +255,7 @@ TEST_F(BlurGlow, MixOfFeedbackAndScene) {
         fillTexture(name(kGlow), 0, 0, 128, 128, kGreen);
         if (c.blurProgram) setUpBlurProgram(ctx->shaders, SHADER_DIR "/fragment_Blur256.cpp", kBlur);
         else ctx->shaders.programs[kBlur] = 0;
-        blurGlowPass(*ctx, pbuffer, kScene, kGlow, 128, c.opacity, c.passes, kBlur);
+        blurGlowPass(*ctx, pbuffer, kScene, 800, kGlow, 128, c.opacity, c.passes, kBlur);
         int w = 0;
         const auto texels = glow(w);
         const auto near = [](Rgb a, Rgb b) {
@@ -273,7 +272,7 @@ TEST_F(BlurGlow, MixOfFeedbackAndScene) {
 // Three blur passes soften the edge between the halves, and keep the brightness of flat areas.
 TEST_F(BlurGlow, BlurPassesSoftenEdges) {
     setUpBlurProgram(ctx->shaders, SHADER_DIR "/fragment_Blur256.cpp", kBlur);
-    blurGlowPass(*ctx, pbuffer, kScene, kGlow, 128, 1.0, 3, kBlur);
+    blurGlowPass(*ctx, pbuffer, kScene, 800, kGlow, 128, 1.0, 3, kBlur);
     int w = 0;
     const auto texels = glow(w);
     EXPECT_EQ(texel(texels, w, 20, 64), kRed);
@@ -291,7 +290,7 @@ TEST_F(BlurGlow, TrailFadesOverFrames) {
     double expected = 255.0;
     for (int frame = 1; frame <= 3; ++frame) {
         SCOPED_TRACE(frame);
-        blurGlowPass(*ctx, pbuffer, kScene, kGlow, 128, 0.5, 0, kBlur);
+        blurGlowPass(*ctx, pbuffer, kScene, 800, kGlow, 128, 0.5, 0, kBlur);
         expected *= 0.5;
         int w = 0;
         const auto texels = glow(w);

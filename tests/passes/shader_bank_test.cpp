@@ -28,7 +28,7 @@ using Bank = PassTest;
 TEST_F(Bank, TwoSetUpsInARow) {
     ShaderBank& bank = ctx->shaders;
     bank.vertexProfile = bank.fragmentProfile = 0;
-    setUpProjectivePrograms(*ctx, kVertex, kFragment, "no-such-mesh.3ds", 0, 5, 32, 2);
+    setUpProjectivePrograms(*ctx, kVertex, kFragment, 5, 32, 2);
     EXPECT_EQ(bank.vertexProfile, kVertexProfile);
     EXPECT_EQ(bank.fragmentProfile, kFragmentProfile);
     const uint32_t first = bank.context;

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "production/camera_path.h"
-#include "render/render_context.h"
 
 using namespace ostravel;
 
@@ -82,12 +81,12 @@ TEST(TrackResampling, DamagedInputStaysBounded) {
 }
 
 TEST(CameraPathFile, MissingEmptyAndSampling) {
-    RenderContext ctx;
+    CameraPathTimes times;
     Spline path;
-    loadCameraPath(ctx, path, "no-such-track.rcc");
+    loadCameraPath(times, path, "no-such-track.rcc");
     EXPECT_EQ(path.count, 0);
     double a = 1.0, b = 2.0, c = 3.0;
-    sampleCameraPath(ctx, path, 5.0, a, b, c);
+    sampleCameraPath(times, path, 5.0, a, b, c);
     EXPECT_EQ(b, 2.0) << "an empty path leaves the outputs as they were";
 
     const auto file = std::filesystem::temp_directory_path() / "ostravel-track-test.rcc";
@@ -96,24 +95,24 @@ TEST(CameraPathFile, MissingEmptyAndSampling) {
         const auto bytes = track({{0.0, 0.0, 0.0}, {1.0, 100.0, -100.0}});
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
-    ctx.pathStartTime = 9.0;
-    loadCameraPath(ctx, path, file.string().c_str());
-    EXPECT_EQ(ctx.pathStartTime, 0.0);
-    EXPECT_NEAR(ctx.pathEndTime, 1.0, 1e-12);
+    times.start = 9.0;
+    loadCameraPath(times, path, file.string().c_str());
+    EXPECT_EQ(times.start, 0.0);
+    EXPECT_NEAR(times.end, 1.0, 1e-12);
     ASSERT_EQ(path.count, 100);
 
-    sampleCameraPath(ctx, path, 0.0, a, b, c);
+    sampleCameraPath(times, path, 0.0, a, b, c);
     EXPECT_EQ(b, 2.0) << "time 0 is not after the start time";
-    sampleCameraPath(ctx, path, 0.5, a, b, c);
+    sampleCameraPath(times, path, 0.5, a, b, c);
     EXPECT_NEAR(b, 50.0, 1e-3);
     EXPECT_NEAR(c, -50.0, 1e-3);
     // Closed path: one second past the end is back at the start of the loop.
     double b2 = 0.0;
-    sampleCameraPath(ctx, path, 1.5, a, b2, c);
+    sampleCameraPath(times, path, 1.5, a, b2, c);
     EXPECT_NEAR(b2, 50.0, 1e-3);
 
     std::ofstream(file, std::ios::binary | std::ios::trunc).close();
-    loadCameraPath(ctx, path, file.string().c_str());
+    loadCameraPath(times, path, file.string().c_str());
     EXPECT_EQ(path.count, 0);
     std::filesystem::remove(file);
 }

@@ -97,15 +97,11 @@ TEST_F(FrameDriver, ShowEndsJustAfterItsLength) {
     appState().musicEnabled = false;
     appState().demoTime = 195.49;
     advance(0.005);
-    FrameStep();
-    EXPECT_EQ(windowKills, 0);
+    EXPECT_EQ(FrameStep(), FrameOutcome::GoOn);
     advance(0.01);
-    try {
-        FrameStep();
-        ADD_FAILURE() << "the show went on past its length";
-    } catch (const ProcessExit& exit) {
-        EXPECT_EQ(exit.status, 0);
-    }
+    EXPECT_EQ(FrameStep(), FrameOutcome::ShowOver) << "the show went on past its length";
+    EXPECT_EQ(windowKills, 0) << "the step only says so";
+    endShow(appState(), FrameOutcome::ShowOver);
     EXPECT_EQ(windowKills, 1);
     EXPECT_TRUE(sound.calls.empty()) << "music off: not even a close";
 }

@@ -53,16 +53,16 @@ protected:
     }
     std::vector<Primitive> fan(int cornerCount) {
         frame->cornerCount = cornerCount;
-        return record([&] { drawFeatureFan(time, *frame, renderContext(), 0.0, 1.0); });
+        return record([&] { drawFeatureFan(time, *frame, 0.0, 1.0); });
     }
     std::vector<Primitive> web(int cornerCount, double localTime, double f = 1.0) {
         frame->cornerCount = cornerCount;
         time.localTime = localTime;
-        return record([&] { drawFeatureWeb(time, *frame, renderContext(), 0.0, f); });
+        return record([&] { drawFeatureWeb(time, *frame, renderContext().textures, 0.0, f); });
     }
     std::vector<Primitive> mosaic(double f, double localTime = 170.0) {
         time.localTime = localTime;
-        return record([&] { drawVideoMosaic(time, *frame, renderContext(), f); });
+        return record([&] { drawVideoMosaic(time, *frame, renderContext().textures, f); });
     }
 
     // The index of the tracked point within 2 world units of (x, y), or -1.
@@ -158,7 +158,7 @@ TEST_F(Scenes, MosaicShowsUnderThePassFaceCulling) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_FRONT);
-    drawVideoMosaic(time, *frame, renderContext(), 1.0);
+    drawVideoMosaic(time, *frame, renderContext().textures, 1.0);
     glDisable(GL_CULL_FACE);
     unsigned char centre[4] = {0, 0, 0, 0};
     glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, centre);

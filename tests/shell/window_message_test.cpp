@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "production/frame_step.h"
+#include "platform/gl.h"
 #include "tests/support/shell_fixture.h"
 
 using namespace ostravel;

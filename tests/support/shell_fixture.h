@@ -20,7 +20,7 @@ namespace ostravel::testing {
 class RecordingDemo : public Demo {
 public:
     std::vector<double> steps;
-    void Init(RenderContext&) override {}
+    TextureResult Init(RenderContext&) override { return {}; }
     void Render(const double* dt, const Pbuffer&, RenderContext&, double*) override {
         steps.push_back(*dt);
         localTime += *dt;

@@ -272,40 +272,36 @@ TEST(TextureBankLoaders, RenderTargetsAreBlackAndSquare) {
     EXPECT_EQ(filter, GL_LINEAR);
 }
 
-TEST(TextureBankFailures, MessageBoxesAndExitStatus) {
+TEST(TextureBankFailures, RefusalsNameTheFileTheMessageShows) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(scratch(""));
     std::filesystem::remove("textures/blob41b.jpg");
     std::filesystem::remove("textures/cir-missing.jpg");
     auto bank = std::make_unique<TextureBank>();
-    auto expectExit = [&](const std::function<void()>& load, const std::string& text, const std::string& caption) {
-        ScopedFakeSystem system;
-        try {
-            load();
-            ADD_FAILURE() << "did not end the process";
-        } catch (const ProcessExit& exit) {
-            EXPECT_EQ(exit.status, 0);
-        }
-        ASSERT_EQ(system.fake.messages.size(), 1u);
-        EXPECT_EQ(system.fake.messages[0].text, text);
-        EXPECT_EQ(system.fake.messages[0].caption, caption);
-        EXPECT_EQ(system.fake.messages[0].icon, MessageIcon::Information);
-        EXPECT_EQ(system.fake.exitCount, 1);
+    auto expectRefused = [&](const TextureResult& result, TextureError error, const std::string& path) {
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.error, error);
+        EXPECT_EQ(result.path, path);
     };
-    expectExit([&] { loadTexture(*bank, nullptr, "textures/blob41b.jpg", 10); }, "textures/blob41b.jpg", "Jpg");
-    expectExit([&] { loadTextureWithAlpha(*bank, nullptr, "textures/cir-missing.jpg", "textures/x.jpg", 13); },
-               "textures/cir-missing.jpg", "Jpg !");
-    expectExit([&] { loadNormalMap(*bank, "textures/blob41b.jpg", 60); }, "textures/blob41b.jpg", "Jpg !");
+    expectRefused(loadTexture(*bank, nullptr, "textures/blob41b.jpg", 10), TextureError::CannotOpen,
+                  "textures/blob41b.jpg");
+    expectRefused(loadTextureWithAlpha(*bank, nullptr, "textures/cir-missing.jpg", "textures/x.jpg", 13),
+                  TextureError::CannotOpenPicture, "textures/cir-missing.jpg");
+    expectRefused(loadNormalMap(*bank, "textures/blob41b.jpg", 60), TextureError::CannotOpenPicture,
+                  "textures/blob41b.jpg");
 
     makeJpeg("textures/c.jpg", paint(8, 8, [](int, int) { return std::array<int, 3>{1, 2, 3}; }));
     makeJpeg("textures/small.jpg", paint(8, 4, [](int, int) { return std::array<int, 3>{1, 2, 3}; }));
     makeJpeg("textures/arith.jpg", paint(8, 8, [](int, int) { return std::array<int, 3>{1, 2, 3}; }), "-arithmetic");
-    expectExit([&] { loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/none.jpg", 13); },
-               "textures/c.jpg", "Jpg !");
-    expectExit([&] { loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/arith.jpg", 13); },
-               "textures/c.jpg", "Jpg !");
-    expectExit([&] { loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/small.jpg", 13); },
-               "textures/c.jpg", "Jpg !");
-    expectExit([&] { loadTexture(*bank, nullptr, "textures/arith.jpg", 10); }, "textures/arith.jpg", "Jpg !");
+    // The alpha picture's failures name the colour picture.
+    expectRefused(loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/none.jpg", 13),
+                  TextureError::CannotOpenPicture, "textures/c.jpg");
+    expectRefused(loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/arith.jpg", 13),
+                  TextureError::NotDecodable, "textures/c.jpg");
+    expectRefused(loadTextureWithAlpha(*bank, nullptr, "textures/c.jpg", "textures/small.jpg", 13),
+                  TextureError::NotDecodable, "textures/c.jpg");
+    expectRefused(loadTexture(*bank, nullptr, "textures/arith.jpg", 10), TextureError::NotDecodable,
+                  "textures/arith.jpg");
+    EXPECT_TRUE(loadTexture(*bank, nullptr, "textures/c.jpg", 10));
     std::filesystem::current_path(previous);
 }

@@ -35,8 +35,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
-#include "platform/fixed_step_system.h"
+#include "app/runner.h"
 #include "platform/gl.h"
 #include "platform/system.h"
 #include "production/app_state.h"
@@ -241,14 +240,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    FixedStepSystem system(options.fps);
-    installSystemServices(&system);
     GlErrorProbe glProbe(sdlWindowSystem());
-    installShellPlatform(options.glErrors ? &glProbe : nullptr, nullptr, ShellOptions{.hiddenWindow = true});
-    AppState& app = appState();
-    app.musicEnabled = false;
-    app.killWindow = KillGLWindow;
-
     std::vector<double> frameMs;
     std::map<int, std::vector<double>> blockMs;
     size_t nextCapture = 0;
@@ -256,7 +248,6 @@ int main(int argc, char** argv) {
     long written = 0;
     long rendered = 0;
     int status = 0;
-    bool started = false;
     Progress progress(videoFrames, std::lround(options.until * options.fps));
     std::vector<unsigned char> pixels;
     std::string videoError;
@@ -266,76 +257,79 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot write %s\n", options.digest.c_str());
         return 1;
     }
-    try {
-        if (!CreateGLWindow(kWindowTitle, 800, 600, 32, false)) throw EndOfRun{-1};
-        started = true;
-        if (video && system.messages > 0) {
+    const AppState& app = appState();
+    const auto videoDone = [&] { return written >= videoFrames; };
+
+    const auto started = [&](int messages) {
+        if (video && messages > 0) {
             videoError = "the show reported a problem at start-up (see the messages above): no video written";
-            throw EndOfRun{2};
+            return false;
         }
         progress.start();
         if (video) {
             signal(SIGINT, requestStop);
             signal(SIGTERM, requestStop);
         }
-        const auto videoDone = [&] { return written >= videoFrames; };
-        while (video ? !videoDone() : app.demoTime < lastTime - 1e-9) {
-            system.nextFrame();
-            const auto t0 = std::chrono::steady_clock::now();
-            FrameStep();
-            glFinish();
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-            frameMs.push_back(ms);
-            blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
-            if (options.rss && static_cast<int>(app.demoTime / 5.0) != rssStep) {
-                rssStep = static_cast<int>(app.demoTime / 5.0);
-                std::fprintf(stderr, "rss %d %ld KB, malloc in use %ld KB\n", rssStep * 5, residentKilobytes(),
-                             mallocInUseKilobytes());
-            }
-            ++rendered;
-            if (digest) {
-                readFrame(pixels);
-                std::fprintf(digest, "%.6f %016llx\n", app.demoTime, (unsigned long long)pixelHash(pixels));
-            }
-            while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
-                char name[64];
-                std::snprintf(name, sizeof name, "/frame-%07.2f.png", options.at[nextCapture]);
-                if (!writeFrame(options.out + name)) {
-                    std::fprintf(stderr, "cannot write %s%s\n", options.out.c_str(), name);
-                    status = 2;
-                }
-                ++written;
-                ++nextCapture;
-            }
-            // The show's first frame already lies one step in: at the very start it stands for time 0 too.
-            if (video && !videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
-                if (written == 0) firstFrame = std::chrono::steady_clock::now();
-                readFrame(pixels);
-                while (!videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
-                    if (!writer.writeFrame(pixels.data(), videoError)) throw EndOfRun{3};
-                    ++written;
-                }
-            }
-            if (video) progress.update(written, rendered, app.demoTime, videoDone());
-            if (stopRequested) {
-                videoError = "interrupted: no video written";
-                throw EndOfRun{3};
-            }
-            app.windows->swapBuffers();
+        return true;
+    };
+    // After each frame; false ends the run.
+    const auto frame = [&](const RunFrame& f) {
+        const double ms = 1e3 * (f.stepSeconds + f.finishSeconds);
+        frameMs.push_back(ms);
+        blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
+        if (options.rss && static_cast<int>(app.demoTime / 5.0) != rssStep) {
+            rssStep = static_cast<int>(app.demoTime / 5.0);
+            std::fprintf(stderr, "rss %d %ld KB, malloc in use %ld KB\n", rssStep * 5, residentKilobytes(),
+                         mallocInUseKilobytes());
         }
-        if (video && !writer.finish(videoError)) throw EndOfRun{3};
-    } catch (const EndOfRun& end) {
-        progress.end();
-        if (!videoError.empty()) {
-            std::fprintf(stderr, "%s\n", videoError.c_str());
-            status = end.status;
-        } else {
-            // The show ends itself at its last second; anything else before the last frame is a failure.
-            const bool showOver = started && app.demoTime > kShowLength;
-            if (!showOver || nextCapture < options.at.size() || written < videoFrames) {
-                std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", end.status, app.demoTime);
+        ++rendered;
+        if (digest) {
+            readFrame(pixels);
+            std::fprintf(digest, "%.6f %016llx\n", app.demoTime, (unsigned long long)pixelHash(pixels));
+        }
+        while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
+            char name[64];
+            std::snprintf(name, sizeof name, "/frame-%07.2f.png", options.at[nextCapture]);
+            if (!writeFrame(options.out + name)) {
+                std::fprintf(stderr, "cannot write %s%s\n", options.out.c_str(), name);
                 status = 2;
             }
+            ++written;
+            ++nextCapture;
+        }
+        // The show's first frame already lies one step in: at the very start it stands for time 0 too.
+        if (video && !videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
+            if (written == 0) firstFrame = std::chrono::steady_clock::now();
+            readFrame(pixels);
+            while (!videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
+                if (!writer.writeFrame(pixels.data(), videoError)) return false;
+                ++written;
+            }
+        }
+        if (video) progress.update(written, rendered, app.demoTime, videoDone());
+        if (stopRequested) {
+            videoError = "interrupted: no video written";
+            return false;
+        }
+        return video ? !videoDone() : app.demoTime < lastTime - 1e-9;
+    };
+
+    const RunEnd run = runShow(RunSettings{.fps = options.fps, .hiddenX11Window = options.x11,
+                                           .windows = options.glErrors ? &glProbe : nullptr},
+                               started, RunHooks{.frame = frame});
+    progress.end();
+    if (video && videoError.empty() && run.end.outcome == Outcome::Running && !writer.finish(videoError)) status = 3;
+    if (!videoError.empty()) {
+        std::fprintf(stderr, "%s\n", videoError.c_str());
+        status = run.started && run.startUpMessages == 0 ? 3 : 2;
+        writer.abort();
+    } else if (run.end.outcome != Outcome::Running) {
+        // The show ends itself at its last second; anything else before the last frame is a failure.
+        const bool showOver = run.end.outcome == Outcome::ShowOver;
+        if (!showOver || nextCapture < options.at.size() || written < videoFrames) {
+            std::fprintf(stderr, "the show ended early (status %d) at %.3f s\n", outcomeMessage(run.end).status,
+                         app.demoTime);
+            status = 2;
         }
         writer.abort();
     }

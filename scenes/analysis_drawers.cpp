@@ -1,4 +1,4 @@
-#include "analysis/drawers.h"
+#include "scenes/analysis_drawers.h"
 
 #include <algorithm>
 #include <cmath>
