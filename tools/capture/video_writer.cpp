@@ -62,7 +62,7 @@ bool soundDecodes(const std::string& path, std::string& error) {
         ov_clear(&file);
         return true;
     }
-    const char* why = result == OV_ENOTVORBIS    ? "it is not Ogg Vorbis"
+    const char* why = result == OV_ENOTVORBIS    ? "it is not Ogg Vorbis (or is cut within its headers)"
                       : result == OV_EBADHEADER  ? "its Vorbis headers are damaged or cut"
                       : result == OV_EREAD       ? "it cannot be read"
                       : result == OV_FALSE       ? std::strerror(errno)
