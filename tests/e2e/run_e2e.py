@@ -185,10 +185,11 @@ def prepare_show(args, with_music=True):
     return folder
 
 
-def launch(args, display, folder, sound_driver="null"):
+def launch(args, display, folder, sound_driver="null", pass_fds=()):
     env = {**os.environ, "DISPLAY": display, "ALSOFT_DRIVERS": sound_driver}
     env.pop("SDL_VIDEODRIVER", None)
-    return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            pass_fds=pass_fds)
 
 
 # Dialog buttons in pixels (dialog units of 1.75 x 1.875 pixels): centres of the controls.
@@ -198,7 +199,10 @@ WINDOWED_TOGGLE = (int((33 + 40) * 1.75), int((55 + 7.5) * 1.875))
 
 def scenario_run_and_escape(args, display):
     folder = prepare_show(args)
-    process = launch(args, display, folder)
+    # Started, as by a careless parent, with a descriptor open on a file of the show folder.
+    inherited = os.open(os.path.join(folder, "music", "[Bexil] Sorvain.ogg"), os.O_RDONLY)
+    process = launch(args, display, folder, pass_fds=(inherited,))
+    os.close(inherited)
     dialog = wait_for_window(display, DIALOG, process)
     press(display, dialog, "Return")
     question = wait_for_window(display, FULLSCREEN_QUESTION, process)  # no 800 x 600 mode on Xvfb
@@ -229,8 +233,8 @@ def scenario_run_and_escape(args, display):
     print(f"Escape ended the show with status 0 after {took:.2f} s (fade of 1.25 s of show time)")
     print(f"the clipboard holds, after the exit: {pasted!r}")
 
-    # The keeper of that text holds nothing of the show (no file of the show folder, no socket of
-    # the show's) and stays small, and it goes with its X server.
+    # The keeper of that text holds nothing of the show (no file of the show folder, not even the
+    # inherited one; no socket of the show's) and stays small, and it goes with its X server.
     keeper = keeper_pid()
     held = {int(fd): os.readlink(f"/proc/{keeper}/fd/{fd}") for fd in os.listdir(f"/proc/{keeper}/fd")}
     with open(f"/proc/{keeper}/status") as f:
