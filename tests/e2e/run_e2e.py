@@ -95,7 +95,10 @@ def stop_xvfb(server, grace=2.0):
     while (left := descendants()) and time.time() < deadline:
         time.sleep(0.1)
     for pid in left:
-        os.kill(pid, signal.SIGKILL)
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass  # it made it after all
     time.sleep(0.1)
     descendants()  # reaps them
     return left
@@ -246,6 +249,7 @@ def scenario_run_and_escape(args, display):
     if resident >= 4096:
         raise Failure(f"the clipboard keeper is {resident} kB resident (under 4096 kB expected)")
     args.xserver.terminate()
+    args.xserver.wait()
     wait_gone(keeper, "its X server stopped")
     print(f"the clipboard keeper {keeper} ended with its X server")
 
