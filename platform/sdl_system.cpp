@@ -53,9 +53,10 @@ public:
     }
 
     bool copyToClipboard(const std::string& text) override {
-        // On X11 the text must outlive the program (it is copied just before the exit).
+        // On X11 the text must outlive the program (it is copied just before the exit). Without
+        // the keeper, SDL still owns it until SDL_Quit hands it to a clipboard manager, if any.
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return false;
-        if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) return keepClipboardTextOnX11(text);
+        if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && keepClipboardTextOnX11(text)) return true;
         return SDL_SetClipboardText(text.c_str()) == 0;
     }
 

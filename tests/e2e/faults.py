@@ -281,14 +281,16 @@ def main():
     args = parser.parse_args()
     args.show = os.path.abspath(args.show)
     files = [f for f in data_files(args.show) if not args.only or args.only in f]
+    e2e.become_subreaper()
     server, display = e2e.start_xvfb() if args.ostravel else (None, None)
     try:
         rows = cases(files, PROGRAM_FILES if args.ostravel else (), LONG_FILES)
         failed = campaign(args, display, rows)
     finally:
-        if server:
-            server.terminate()
-            server.wait()
+        left = e2e.stop_xvfb(server) if server else {}
+    if left:
+        print(f"still running 2 s after the X server stopped (ended now): {left}")
+        failed += 1
     print(f"{failed} row(s) failed" if failed else "every row as expected")
     return 1 if failed else 0
 

@@ -7,12 +7,18 @@ The show runs under its own Xvfb server, with OpenAL's null driver, in a tempora
 show folder (the music replaced by a short test tune made here). It is driven with xdotool as a
 person would drive it: keys into the focused window, clicks on the dialog's buttons. Message
 boxes are found by their captions and answered with Return.
+
+The script is a child subreaper: whatever the programs leave behind becomes its child. Any
+process below it still alive 2 s after the scenario's X server has stopped fails the scenario
+(and is then ended by its PID).
 """
 import argparse
+import ctypes
 import json
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -42,6 +48,78 @@ def start_xvfb():
         number += chunk
     os.close(read_end)
     return server, ":" + number.decode().strip()
+
+
+def become_subreaper():
+    """Orphans of the programs run here (a detached helper, a forgotten child) become children of
+    this script instead of init's, where stop_xvfb can find them."""
+    pr_set_child_subreaper = 36
+    if ctypes.CDLL(None, use_errno=True).prctl(pr_set_child_subreaper, 1, 0, 0, 0) != 0:
+        raise OSError(ctypes.get_errno(), "prctl(PR_SET_CHILD_SUBREAPER)")
+
+
+def descendants():
+    """{pid: command line} of the live processes below this one; finished children are reaped."""
+    children = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                state, parent = f.read().rsplit(")", 1)[1].split()[:2]
+        except OSError:
+            continue
+        children.setdefault(int(parent), []).append((int(entry), state))
+    found, below = {}, [os.getpid()]
+    while below:
+        for pid, state in children.get(below.pop(), []):
+            if state == "Z":
+                try:
+                    os.waitpid(pid, os.WNOHANG)
+                except ChildProcessError:
+                    pass  # a grandchild: its own parent reaps it
+                continue
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    found[pid] = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+            except OSError:
+                continue
+            below.append(pid)
+    return found
+
+
+def stop_xvfb(server, grace=2.0):
+    """Stops the X server. Returns {pid: command line} of what was still alive below this script
+    `grace` seconds later; those are then ended by their PID."""
+    server.terminate()
+    server.wait()
+    deadline = time.time() + grace
+    while (left := descendants()) and time.time() < deadline:
+        time.sleep(0.1)
+    for pid in left:
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass  # it made it after all
+    time.sleep(0.1)
+    descendants()  # reaps them
+    return left
+
+
+def keeper_pid():
+    """The PID of the one clipboard keeper the show left behind."""
+    below = descendants()
+    keepers = [pid for pid, command in below.items() if command.split(" ")[0].endswith("ostravel-clipboard")]
+    if len(keepers) != 1:
+        raise Failure(f"{len(keepers)} clipboard keepers after the exit, one expected: {below}")
+    return keepers[0]
+
+
+def wait_gone(pid, what, timeout=2.0):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if pid not in descendants():
+            return
+        time.sleep(0.05)
+    raise Failure(f"the clipboard keeper {pid} still runs {timeout} s after {what}")
 
 
 def windows(display):
@@ -110,10 +188,11 @@ def prepare_show(args, with_music=True):
     return folder
 
 
-def launch(args, display, folder, sound_driver="null"):
+def launch(args, display, folder, sound_driver="null", pass_fds=()):
     env = {**os.environ, "DISPLAY": display, "ALSOFT_DRIVERS": sound_driver}
     env.pop("SDL_VIDEODRIVER", None)
-    return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    return subprocess.Popen([args.ostravel], cwd=folder, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            pass_fds=pass_fds)
 
 
 # Dialog buttons in pixels (dialog units of 1.75 x 1.875 pixels): centres of the controls.
@@ -123,7 +202,10 @@ WINDOWED_TOGGLE = (int((33 + 40) * 1.75), int((55 + 7.5) * 1.875))
 
 def scenario_run_and_escape(args, display):
     folder = prepare_show(args)
-    process = launch(args, display, folder)
+    # Started, as by a careless parent, with a descriptor open on a file of the show folder.
+    inherited = os.open(os.path.join(folder, "music", "[Bexil] Sorvain.ogg"), os.O_RDONLY)
+    process = launch(args, display, folder, pass_fds=(inherited,))
+    os.close(inherited)
     dialog = wait_for_window(display, DIALOG, process)
     press(display, dialog, "Return")
     question = wait_for_window(display, FULLSCREEN_QUESTION, process)  # no 800 x 600 mode on Xvfb
@@ -153,6 +235,23 @@ def scenario_run_and_escape(args, display):
         raise Failure(f"the clipboard does not hold the two camera entries after the program ended: {pasted!r}")
     print(f"Escape ended the show with status 0 after {took:.2f} s (fade of 1.25 s of show time)")
     print(f"the clipboard holds, after the exit: {pasted!r}")
+
+    # The keeper of that text holds nothing of the show (no file of the show folder, not even the
+    # inherited one; no socket of the show's) and stays small, and it goes with its X server.
+    keeper = keeper_pid()
+    held = {int(fd): os.readlink(f"/proc/{keeper}/fd/{fd}") for fd in os.listdir(f"/proc/{keeper}/fd")}
+    with open(f"/proc/{keeper}/status") as f:
+        resident = int(re.search(r"VmRSS:\s+(\d+) kB", f.read()).group(1))
+    print(f"the clipboard keeper {keeper}: descriptors {held}, resident {resident} kB")
+    others = [target for fd, target in held.items() if fd > 2]
+    if [held.get(fd) for fd in (0, 1, 2)] != ["/dev/null"] * 3 or len(others) != 1 or not others[0].startswith("socket:"):
+        raise Failure(f"the clipboard keeper holds more than /dev/null and its X connection: {held}")
+    if resident >= 4096:
+        raise Failure(f"the clipboard keeper is {resident} kB resident (under 4096 kB expected)")
+    args.xserver.terminate()
+    args.xserver.wait()
+    wait_gone(keeper, "its X server stopped")
+    print(f"the clipboard keeper {keeper} ended with its X server")
 
 
 def scenario_quit(args, display):
@@ -191,6 +290,12 @@ def scenario_windowed(args, display):
     if status != 0:
         raise Failure(f"exit status {status}")
     print("Windowed: an 800 x 600 window, no fullscreen question, status 0")
+    # The (empty) camera log went to the clipboard: its keeper gives way to the next copy.
+    keeper = keeper_pid()
+    subprocess.run(["xclip", "-i", "-selection", "clipboard"], input=b"copied later", env={**os.environ, "DISPLAY": display},
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=10)
+    wait_gone(keeper, "another client took the clipboard")
+    print(f"the clipboard keeper {keeper} ended when another client took the clipboard")
 
 
 def run_to_message_box(args, display, folder, caption, sound_driver="null"):
@@ -401,22 +506,26 @@ def scenario_video(args, display):
         raise Failure(f"start.webm holds {probe}: VP9 with 15 frames and Opus expected")
     shutil.rmtree(out)
 
-    # Failures: a message naming the cause, a non-zero status, and nothing left in the folder.
+    # Failures: a message naming the cause before any frame is rendered, the status, and nothing
+    # left in the folder.
+    import faults
     no_tools = tempfile.mkdtemp(prefix="ostravel-empty-path-")
     cases = [
-        # what, file, environment, show folder, words in the message
-        ("no ffmpeg on PATH", "v.mp4", {**env, "PATH": no_tools}, args.show, "ffmpeg"),
-        ("unwritable file", "no-such-folder/v.mp4", env, args.show, "cannot write"),
-        ("unknown extension", "v.avi", env, args.show, "unknown video format"),
-        ("no music", "v.webm", env, mirror_show(args.show, "music/[Bexil] Sorvain.ogg"), "Sorvain.ogg"),
-        ("no texture", "v.mp4", env, mirror_show(args.show, "textures/z3.jpg"), "z3.jpg"),
+        # what, file, environment, show folder, words in the message, exit status
+        ("no ffmpeg on PATH", "v.mp4", {**env, "PATH": no_tools}, args.show, "ffmpeg", 3),
+        ("unwritable file", "no-such-folder/v.mp4", env, args.show, "cannot write", 3),
+        ("unknown extension", "v.avi", env, args.show, "unknown video format", 1),
+        ("no music", "v.webm", env, mirror_show(args.show, "music/[Bexil] Sorvain.ogg"), "Sorvain.ogg", 2),
+        ("music not Ogg Vorbis", "v.mp4", env, faults.faulted_copy(args.show, faults.MUSIC, "random"),
+         "Sorvain.ogg: it is not Ogg Vorbis", 3),
+        ("no texture", "v.mp4", env, mirror_show(args.show, "textures/z3.jpg"), "z3.jpg", 2),
     ]
-    for what, name, case_env, show, words in cases:
+    for what, name, case_env, show, words, status in cases:
         out = tempfile.mkdtemp(prefix="ostravel-video-")
         result = subprocess.run([args.capture, "--video", os.path.join(out, name), "--until", "1", "--show", show],
                                 env=case_env, capture_output=True, text=True, timeout=120)
         left = os.listdir(out)
-        if result.returncode == 0 or words not in result.stderr or left:
+        if result.returncode != status or words not in result.stderr or "\rframe" in result.stderr or left:
             raise Failure(f"{what}: status {result.returncode}, files {left}, message {result.stderr!r}")
         print(f"{what}: status {result.returncode}, {result.stderr.strip().splitlines()[-1]!r}")
         shutil.rmtree(out)
@@ -462,16 +571,21 @@ def main():
     parser.add_argument("--capture", required=True)
     parser.add_argument("--music-tool", required=True)
     args = parser.parse_args()
+    become_subreaper()
     server, display = start_xvfb()
+    args.xserver = server  # for the scenarios that watch what happens when it goes
+    status = 0
     try:
         SCENARIOS[args.scenario](args, display)
     except Failure as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
-        return 1
+        status = 1
     finally:
-        server.terminate()
-        server.wait()
-    return 0
+        left = stop_xvfb(server)
+    if left:
+        print(f"FAILED: still running 2 s after the X server stopped (ended now): {left}", file=sys.stderr)
+        status = 1
+    return status
 
 
 if __name__ == "__main__":

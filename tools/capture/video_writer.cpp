@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vorbis/vorbisfile.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -52,6 +53,24 @@ std::string seconds(double value) {
     return text;
 }
 
+// ffmpeg would find a bad sound source only once frames flow, and report it in its own words;
+// libvorbisfile, the show's own decoder, tells at once and why.
+bool soundDecodes(const std::string& path, std::string& error) {
+    OggVorbis_File file;
+    const int result = ov_fopen(path.c_str(), &file);
+    if (result == 0) {
+        ov_clear(&file);
+        return true;
+    }
+    const char* why = result == OV_ENOTVORBIS    ? "it is not Ogg Vorbis (or is cut within its headers)"
+                      : result == OV_EBADHEADER  ? "its Vorbis headers are damaged or cut"
+                      : result == OV_EREAD       ? "it cannot be read"
+                      : result == OV_FALSE       ? std::strerror(errno)
+                                                 : "its Vorbis stream is of an unknown kind";
+    error = "cannot decode the music file " + path + ": " + why;
+    return false;
+}
+
 }  // namespace
 
 bool videoFormatKnown(const std::string& path) { return formatFor(path) != nullptr; }
@@ -63,6 +82,7 @@ bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
         error = "unknown video format for " + settings.path + ": use .mp4 (H.264, AAC) or .webm (VP9, Opus)";
         return false;
     }
+    if (!soundDecodes(settings.audioPath, error)) return false;
     settings_ = settings;
     const std::string extension = extensionOf(settings.path);
     partPath_ = settings.path.substr(0, settings.path.size() - extension.size()) + ".part" + extension;

@@ -3,7 +3,8 @@
 // The container follows the file's extension: .mp4 holds H.264 (yuv420p, CRF 18) and AAC, .webm
 // holds VP9 and Opus. The sound is cut from an audio file (the show's Ogg) to the same range as
 // the picture: from audioStart for frames / fps seconds, so that frame n and the sound at
-// audioStart + n / fps meet in the file.
+// audioStart + n / fps meet in the file. The sound's source must decode as Ogg Vorbis: open()
+// checks that first.
 //
 // Frames are width x height x 3 bytes (R, G, B), rows bottom-up as glReadPixels returns them.
 // Until finish() succeeds the file lives under a temporary name beside the final one
@@ -37,8 +38,8 @@ public:
     VideoWriter& operator=(const VideoWriter&) = delete;
     ~VideoWriter() { abort(); }
 
-    // Starts ffmpeg. False, with the reason in `error`, when the extension is unknown, the
-    // temporary file cannot be created or ffmpeg cannot be started.
+    // Starts ffmpeg. False, with the reason in `error`, when the extension is unknown, the sound's
+    // source does not decode, the temporary file cannot be created or ffmpeg cannot be started.
     bool open(const VideoSettings& settings, std::string& error);
     // One frame of settings.width x settings.height RGB bytes.
     bool writeFrame(const unsigned char* rgb, std::string& error);
