@@ -6,10 +6,12 @@
 // 0.125 s. The arrangement follows the show's timetable, see kSections: A minor at home, a turn
 // to D minor under the contours, lifted to E minor for the greetings, a descending finale with
 // its own theme and a cadence back to A minor. The mix keeps the pads and the arpeggio off the
-// bass, high-passes the master, lifts the presence band and compresses the bus lightly.
+// bass, high-passes the master and lifts the presence band; the mastering compresses the bus,
+// brings the piece to -14 LUFS and limits its true peak, so that the coded file peaks near
+// -1.5 dBTP.
 //
 // [SECTION] index: helpers and generator / oscillators and filters / instruments / patterns
-// and arrangement / effects and mix / main.
+// and arrangement / effects and mix / mastering / main.
 // Deterministic: noise comes from a local LCG with fixed seeds; no clock, no threads.
 
 #include "tools/oggwriter/ogg_writer.h"
@@ -774,8 +776,8 @@ std::vector<float> mixdown(Buses& b) {
     Biquad presence[2] = {Biquad::peak(4500, 0.8, 5), Biquad::peak(4500, 0.8, 5)};
     Biquad air[2] = {Biquad::highShelf(9000, 3), Biquad::highShelf(9000, 3)};
     // And a 4th-order Butterworth low-pass at 18 kHz (two sections, Q 0.54 and 1.31): the noise
-    // instruments reach up to 22 kHz, the Vorbis coder drops what lies above 20 kHz, and peaks
-    // built from that band would come back to the coded file other than the limiter left them.
+    // instruments reach up to 22 kHz and the Vorbis coder drops what lies above 20 kHz, so the
+    // peaks of that band, which a 4x true-peak estimate also under-reads, never reach the file.
     Biquad top[2][2];
     for (auto& sections : top) sections[0] = Biquad::lowPass(18000, 0.5412), sections[1] = Biquad::lowPass(18000, 1.3066);
     std::vector<float> out(n * 2);
@@ -816,15 +818,15 @@ double fromDb(double db) { return std::pow(10.0, db / 20); }
 // mix, so the kicks stay on the beat envelope.
 
 constexpr double kReleaseLoudness = -14;  // LUFS: what the streaming sites normalise to
-constexpr double kCeiling = -1.8;         // dBTP: the coder adds a few tenths mostly
+constexpr double kCeiling = -1.8;         // dBTP, before the coder is heard: it adds a few tenths
 // The coded file's true peak as this code estimates it (4x) may read a tenth or two under an
 // estimate at a finer step (a meter upsampling to 192 kHz), hence the margin under -1 dBTP.
 constexpr double kCodedPeak = -1.6;       // dBTP: where the coded file should peak
 constexpr double kCodedLimit = -1.4;      // dBTP: what the coded file must not pass
 
 // Inter-sample peaks by 4x polyphase interpolation, as the true-peak meter of ITU-R BS.1770-4
-// Annex 2, with 24 taps per phase where the standard has 12 so that the estimate holds up to
-// 19 kHz (within 0.1 dB) rather than 16: a Hann-windowed sinc over twelve samples either side,
+// Annex 2, with 24 taps per phase where the standard has 12, so that each phase passes within
+// 0.1 dB up to 19 kHz rather than 16: a Hann-windowed sinc over twelve samples either side,
 // each phase scaled to unit gain at DC.
 struct Oversampler {
     static constexpr int kFactor = 4, kTaps = 24, kFirst = -11;  // taps at frame offsets -11..12
@@ -997,7 +999,7 @@ Mastered limit(const std::vector<float>& mix, const std::vector<float>& peaks, c
 // The coded file's true peaks, per frame as truePeaks() gives them.
 std::vector<float> decodedTruePeaks(const std::string& path) {
     OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return {};
+    if (ov_fopen(path.c_str(), &vf) != 0) return {};  // the caller takes no peaks as a failure
     std::vector<float> decoded;
     for (;;) {
         float** pcm;
@@ -1067,6 +1069,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         const std::vector<float> coded = decodedTruePeaks(path);
+        if (coded.size() != peaks.size()) {
+            std::fprintf(stderr, "gen-music: cannot read back %s\n", path.c_str());
+            return 1;
+        }
         codedDb = toDb(peakOf(coded));
         over = lowerCeiling(coded, ceiling);
     }
