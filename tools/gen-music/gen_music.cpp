@@ -6,10 +6,12 @@
 // 0.125 s. The arrangement follows the show's timetable, see kSections: A minor at home, a turn
 // to D minor under the contours, lifted to E minor for the greetings, a descending finale with
 // its own theme and a cadence back to A minor. The mix keeps the pads and the arpeggio off the
-// bass, high-passes the master, lifts the presence band and compresses the bus lightly.
+// bass, high-passes the master and lifts the presence band; the mastering compresses the bus,
+// brings the piece to -14 LUFS and limits its true peak, so that the coded file peaks near
+// -1.5 dBTP.
 //
 // [SECTION] index: helpers and generator / oscillators and filters / instruments / patterns
-// and arrangement / effects and mix / main.
+// and arrangement / effects and mix / mastering / main.
 // Deterministic: noise comes from a local LCG with fixed seeds; no clock, no threads.
 
 #include "tools/oggwriter/ogg_writer.h"
@@ -735,6 +737,10 @@ struct Biquad {
         const double w = kTwoPi * hz / kRate, alpha = std::sin(w) / (2 * q), c = std::cos(w);
         return make((1 + c) / 2, -(1 + c), (1 + c) / 2, 1 + alpha, -2 * c, 1 - alpha);
     }
+    static Biquad lowPass(double hz, double q) {
+        const double w = kTwoPi * hz / kRate, alpha = std::sin(w) / (2 * q), c = std::cos(w);
+        return make((1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
+    }
     static Biquad peak(double hz, double q, double db) {
         const double w = kTwoPi * hz / kRate, alpha = std::sin(w) / (2 * q), c = std::cos(w), a = std::pow(10, db / 40);
         return make(1 + alpha * a, -2 * c, 1 - alpha * a, 1 + alpha / a, -2 * c, 1 - alpha / a);
@@ -769,6 +775,11 @@ std::vector<float> mixdown(Buses& b) {
     Biquad highPass[2] = {Biquad::highPass(30, 0.707), Biquad::highPass(30, 0.707)};
     Biquad presence[2] = {Biquad::peak(4500, 0.8, 5), Biquad::peak(4500, 0.8, 5)};
     Biquad air[2] = {Biquad::highShelf(9000, 3), Biquad::highShelf(9000, 3)};
+    // And a 4th-order Butterworth low-pass at 18 kHz (two sections, Q 0.54 and 1.31): the noise
+    // instruments reach up to 22 kHz and the Vorbis coder drops what lies above 20 kHz, so the
+    // peaks of that band, which a 4x true-peak estimate also under-reads, never reach the file.
+    Biquad top[2][2];
+    for (auto& sections : top) sections[0] = Biquad::lowPass(18000, 0.5412), sections[1] = Biquad::lowPass(18000, 1.3066);
     std::vector<float> out(n * 2);
     for (size_t i = 0; i < n; ++i) {
         const double target = b.kickEnvelope[i];
@@ -781,6 +792,7 @@ std::vector<float> mixdown(Buses& b) {
             const double music = sweep.highPass > 21 ? sweepHigh[ch].high : sweepLow[ch].low;
             double x = (ch ? b.dry.r[i] : b.dry.l[i]) + music + (ch ? wet.r[i] : wet.l[i]);
             x = air[ch].run(presence[ch].run(highPass[ch].run(x)));
+            x = top[ch][1].run(top[ch][0].run(x));
             out[i * 2 + ch] = static_cast<float>(x);
         }
     }
@@ -797,47 +809,230 @@ void scale(std::vector<float>& samples, double gain) {
     for (float& v : samples) v = static_cast<float>(v * gain);
 }
 
-// Light bus compression, stereo-linked: RMS detector (5 ms attack, 120 ms release), 2:1 above
-// 10 dB under the mix's peak, soft knee of 6 dB. Then the master fade and a gentle saturation.
-void master(std::vector<float>& samples) {
+double toDb(double gain) { return 20 * std::log10(std::max(gain, 1e-12)); }
+double fromDb(double db) { return std::pow(10.0, db / 20); }
+
+// [SECTION] mastering --------------------------------------------------------------------------
+// Bus compressor, makeup gain to the release loudness, look-ahead true-peak limiter. Every
+// stage is a gain per frame applied in place: the master lines up sample for sample with the
+// mix, so the kicks stay on the beat envelope.
+
+constexpr double kReleaseLoudness = -14;  // LUFS: what the streaming sites normalise to
+constexpr double kCeiling = -1.8;         // dBTP, before the coder is heard: it adds a few tenths
+// The coded file's true peak as this code estimates it (4x) may read a tenth or two under an
+// estimate at a finer step (a meter upsampling to 192 kHz), hence the margin under -1 dBTP.
+constexpr double kCodedPeak = -1.6;       // dBTP: where the coded file should peak
+constexpr double kCodedLimit = -1.4;      // dBTP: what the coded file must not pass
+
+// Inter-sample peaks by 4x polyphase interpolation, as the true-peak meter of ITU-R BS.1770-4
+// Annex 2, with 24 taps per phase where the standard has 12, so that each phase passes within
+// 0.1 dB up to 19 kHz rather than 16: a Hann-windowed sinc over twelve samples either side,
+// each phase scaled to unit gain at DC.
+struct Oversampler {
+    static constexpr int kFactor = 4, kTaps = 24, kFirst = -11;  // taps at frame offsets -11..12
+    double taps[kFactor - 1][kTaps];
+    Oversampler() {
+        for (int p = 1; p < kFactor; ++p) {
+            double sum = 0;
+            for (int k = 0; k < kTaps; ++k) {
+                const double u = double(p) / kFactor - (kFirst + k);  // from the tap to the point
+                const double sinc = std::sin(M_PI * u) / (M_PI * u);
+                sum += taps[p - 1][k] = sinc * (0.5 + 0.5 * std::cos(M_PI * u / (kTaps / 2)));
+            }
+            for (double& t : taps[p - 1]) t /= sum;
+        }
+    }
+};
+
+// Per frame, the largest magnitude on either channel at the frame and at the three
+// interpolated points between it and the next frame.
+std::vector<float> truePeaks(const std::vector<float>& interleaved) {
+    static const Oversampler os;
+    const long n = static_cast<long>(interleaved.size() / 2);
+    std::vector<float> peaks(n);
+    for (long i = 0; i < n; ++i) {
+        double peak = 0;
+        for (int ch = 0; ch < 2; ++ch) {
+            peak = std::max(peak, std::abs(double(interleaved[2 * i + ch])));
+            for (const auto& taps : os.taps) {
+                double v = 0;
+                for (int k = 0; k < Oversampler::kTaps; ++k) {
+                    const long j = i + Oversampler::kFirst + k;
+                    if (j >= 0 && j < n) v += taps[k] * interleaved[2 * j + ch];
+                }
+                peak = std::max(peak, std::abs(v));
+            }
+        }
+        peaks[i] = static_cast<float>(peak);
+    }
+    return peaks;
+}
+
+// Integrated loudness in LUFS after ITU-R BS.1770-4, the meter of EBU R 128: K-weighting (the
+// analogue prototypes of the standard's 48-kHz pre-filter and RLB high-pass, as libebur128
+// derives them for any rate), mean square over 400-ms blocks overlapping by 75 %, an absolute
+// gate at -70 LUFS and a relative gate 10 LU under the mean of the blocks that pass it.
+double integratedLoudness(const std::vector<float>& interleaved) {
+    double k = std::tan(M_PI * 1681.974450955533 / kRate), q = 0.7071752369554196;
+    const double vh = fromDb(3.999843853973347), vb = std::pow(vh, 0.4996667741545416);
+    const Biquad shelf = Biquad::make(vh + vb * k / q + k * k, 2 * (k * k - vh), vh - vb * k / q + k * k, 1 + k / q + k * k,
+                                      2 * (k * k - 1), 1 - k / q + k * k);
+    k = std::tan(M_PI * 38.13547087602444 / kRate), q = 0.5003270373238773;
+    const double a0 = 1 + k / q + k * k;  // the standard's high-pass keeps its numerator 1, -2, 1
+    const Biquad highPass = Biquad::make(a0, -2 * a0, a0, a0, 2 * (k * k - 1), 1 - k / q + k * k);
+    const size_t hop = kRate / 10, frames = interleaved.size() / 2;
+    std::vector<double> hops(frames / hop, 0.0);  // K-weighted energy per 100 ms, channels summed
+    for (int ch = 0; ch < 2; ++ch) {
+        Biquad s = shelf, h = highPass;
+        for (size_t i = 0; i < hops.size() * hop; ++i) {
+            const double y = h.run(s.run(interleaved[2 * i + ch]));
+            hops[i / hop] += y * y;
+        }
+    }
+    std::vector<double> blocks;  // mean square per 400-ms block
+    for (size_t b = 3; b < hops.size(); ++b) blocks.push_back((hops[b - 3] + hops[b - 2] + hops[b - 1] + hops[b]) / (4.0 * hop));
+    auto lufs = [](double power) { return -0.691 + 10 * std::log10(std::max(power, 1e-20)); };
+    auto gatedMean = [&](double gate) {
+        double sum = 0;
+        int count = 0;
+        for (double p : blocks)
+            if (lufs(p) > gate) sum += p, ++count;
+        return count ? sum / count : 0.0;
+    };
+    return lufs(gatedMean(lufs(gatedMean(-70)) - 10));
+}
+
+// Bus compression, stereo-linked and feed-forward: RMS detector (10 ms attack, 150 ms release),
+// 2:1 above a threshold 12 dB under the mix's peak, soft knee of 6 dB: it holds the dense
+// sections together without touching the quiet ones. The master fade rides on its gain.
+// Returns the largest gain reduction in dB.
+double compress(std::vector<float>& samples) {
     scale(samples, 1 / std::max(1e-9f, peakOf(samples)));
-    const double attack = std::exp(-1 / (0.005 * kRate)), release = std::exp(-1 / (0.12 * kRate));
-    constexpr double kThreshold = -10, kRatio = 2, kKnee = 6;
-    double level = 0;
+    const double attack = std::exp(-1 / (0.010 * kRate)), release = std::exp(-1 / (0.15 * kRate));
+    constexpr double kThreshold = -12, kRatio = 2, kKnee = 6;
+    double level = 0, most = 0;
     for (size_t i = 0; i < samples.size() / 2; ++i) {
         const double l = samples[2 * i], r = samples[2 * i + 1];
         const double power = 0.5 * (l * l + r * r);
         level = power + (power > level ? attack : release) * (level - power);
-        const double db = 10 * std::log10(level + 1e-12) + 3;  // + 3: a sine's peak above its RMS
-        const double over = db - kThreshold;
+        const double over = 10 * std::log10(level + 1e-12) + 3 - kThreshold;  // + 3: a sine's peak over its RMS
         double reduction = 0;
         if (over > kKnee / 2) reduction = over * (1 - 1 / kRatio);
         else if (over > -kKnee / 2) reduction = (1 - 1 / kRatio) * (over + kKnee / 2) * (over + kKnee / 2) / (2 * kKnee);
+        most = std::max(most, reduction);
         const double t = double(i) / kRate;
         // A short fade-in and the fade to silence before the show ends.
         const double fade = clamp01(t / 0.3) * std::pow(clamp01((kSilentFrom - t) / 9.0), 1.5);
-        const double gain = std::pow(10, -reduction / 20) * fade;
-        for (int ch = 0; ch < 2; ++ch) {
-            const double v = samples[2 * i + ch] * gain;
-            samples[2 * i + ch] = static_cast<float>(std::tanh(v * 1.1) / 1.1);
-        }
+        const double gain = fromDb(-reduction) * fade;
+        samples[2 * i] = static_cast<float>(l * gain);
+        samples[2 * i + 1] = static_cast<float>(r * gain);
     }
+    return most;
 }
 
-// The decoded file's peak: Vorbis coding adds overshoot that depends on the material.
-float decodedPeak(const std::string& path) {
+// Look-ahead true-peak limiter, worked out over the whole mix so that it adds no delay: each
+// frame's gain comes from the frames ahead of it and applies to that frame itself. The gain a
+// frame needs (the ceiling over its true peak at `drive`) is held over the look-ahead (a running
+// minimum of the next kLookAhead frames) and averaged over as many frames before it, so the gain
+// glides down through the look-ahead and is at most the needed gain at every peak; it recovers
+// with an exponential release. Returns the gain per frame.
+std::vector<float> limiterGain(const std::vector<float>& peaks, double drive, const std::vector<float>& ceiling) {
+    constexpr size_t kLookAhead = 176;  // 4 ms
+    const double release = std::exp(-1 / (0.08 * kRate));
+    const size_t n = peaks.size(), L = kLookAhead;
+    // need[L + i]: the gain frame i needs, which is the smaller of the needs of the intervals on
+    // either side of it; unity beyond both ends.
+    std::vector<double> need(n + 2 * L, 1.0);
+    for (size_t i = 0; i < n; ++i) {
+        const double peak = drive * std::max(peaks[i], i ? peaks[i - 1] : 0.f);
+        need[L + i] = std::min(1.0, ceiling[i] / std::max(peak, 1e-12));
+    }
+    // held[t] = min(need[t .. t + L - 1]), a monotonic queue of candidates.
+    std::vector<double> held(n + L);
+    std::vector<size_t> queue(need.size());
+    size_t front = 0, back = 0;
+    for (size_t t = need.size(); t-- > 0;) {
+        while (back > front && need[queue[back - 1]] >= need[t]) --back;
+        queue[back++] = t;
+        if (queue[front] >= t + L) ++front;
+        if (t < held.size()) held[t] = need[queue[front]];
+    }
+    std::vector<float> gain(n);
+    double sum = 0, g = 1;
+    for (size_t t = 1; t <= L; ++t) sum += held[t];
+    for (size_t i = 0; i < n; ++i) {
+        if (i) sum += held[i + L] - held[i];  // the average over held[i + 1 .. i + L]
+        g = std::min(sum / L, 1 - (1 - g) * release);
+        gain[i] = static_cast<float>(g);
+    }
+    return gain;
+}
+
+struct Mastered {
+    std::vector<float> samples;
+    double makeupDb = 0, loudness = 0;
+    double limitingDb = 0, limitingShare = 0;  // the limiter's deepest reduction; share of frames over 1 dB
+};
+
+// Finds the makeup gain that brings the limited master to the release loudness (the limiter
+// takes back a little of what the gain adds, so a few passes settle it). `peaks` are the
+// compressed mix's true peaks.
+Mastered limit(const std::vector<float>& mix, const std::vector<float>& peaks, const std::vector<float>& ceiling) {
+    Mastered m;
+    double drive = fromDb(kReleaseLoudness - integratedLoudness(mix));
+    std::vector<float> gain;
+    for (int pass = 0; pass < 8; ++pass) {
+        gain = limiterGain(peaks, drive, ceiling);
+        m.samples = mix;
+        for (size_t i = 0; i < gain.size(); ++i)
+            for (int ch = 0; ch < 2; ++ch) m.samples[2 * i + ch] = static_cast<float>(mix[2 * i + ch] * drive * gain[i]);
+        m.loudness = integratedLoudness(m.samples);
+        if (std::abs(m.loudness - kReleaseLoudness) < 0.01) break;
+        drive *= fromDb(kReleaseLoudness - m.loudness);
+    }
+    m.makeupDb = toDb(drive);
+    m.limitingDb = -toDb(*std::min_element(gain.begin(), gain.end()));
+    m.limitingShare = std::count_if(gain.begin(), gain.end(), [](float g) { return g < fromDb(-1); }) / double(gain.size());
+    return m;
+}
+
+// The coded file's true peaks, per frame as truePeaks() gives them.
+std::vector<float> decodedTruePeaks(const std::string& path) {
     OggVorbis_File vf;
-    if (ov_fopen(path.c_str(), &vf) != 0) return 0;
-    float peak = 0;
+    if (ov_fopen(path.c_str(), &vf) != 0) return {};  // the caller takes no peaks as a failure
+    std::vector<float> decoded;
     for (;;) {
         float** pcm;
         int section;
         const long frames = ov_read_float(&vf, &pcm, 4096, &section);
         if (frames <= 0) break;
-        for (long i = 0; i < frames; ++i) peak = std::max({peak, std::abs(pcm[0][i]), std::abs(pcm[1][i])});
+        for (long i = 0; i < frames; ++i) decoded.insert(decoded.end(), {pcm[0][i], pcm[1][i]});
     }
     ov_clear(&vf);
-    return peak;
+    return truePeaks(decoded);
+}
+
+// Vorbis coding overshoots the master's true peak by a few tenths of a decibel over most of the
+// piece, and by up to two where stereo noise (crashes, risers) meets the kicks. Where the coded
+// file passes kCodedLimit, the limiter's ceiling comes down by the overshoot over the coder's
+// block and the blocks either side (whose windows overlap it); the caller limits and codes again.
+// Returns false where nothing passes.
+bool lowerCeiling(const std::vector<float>& coded, std::vector<float>& ceiling) {
+    constexpr size_t kBlock = 1024;  // half the coder's long window
+    const size_t blocks = (ceiling.size() + kBlock - 1) / kBlock;
+    std::vector<double> factor(blocks, 1.0);
+    bool over = false;
+    for (size_t b = 0; b < blocks; ++b) {
+        float peak = 0;
+        for (size_t i = b * kBlock; i < std::min(coded.size(), (b + 1) * kBlock); ++i) peak = std::max(peak, coded[i]);
+        if (toDb(peak) > kCodedLimit) factor[b] = fromDb(kCodedPeak) / peak, over = true;
+    }
+    for (size_t i = 0; i < ceiling.size(); ++i) {
+        const size_t b = i / kBlock;
+        const double f = std::min({factor[b], factor[b ? b - 1 : b], factor[std::min(b + 1, blocks - 1)]});
+        ceiling[i] = static_cast<float>(ceiling[i] * f);
+    }
+    return over;
 }
 
 }  // namespace
@@ -845,29 +1040,49 @@ float decodedPeak(const std::string& path) {
 // [SECTION] main -------------------------------------------------------------------------------
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gen-music <show folder>\n");
+    const bool report = argc == 3 && std::string(argv[1]) == "--report";
+    if (argc != 2 && !report) {
+        std::fprintf(stderr, "usage: gen-music [--report] <show folder>\n");
         return 2;
     }
-    const std::string dir = std::string(argv[1]) + "/music";
+    const std::string dir = std::string(argv[argc - 1]) + "/music";
     std::filesystem::create_directories(dir);
     Buses buses(static_cast<size_t>(kLength * kRate));
     arrange(buses);
-    std::vector<float> samples = mixdown(buses);
-    master(samples);
-    // Encode at a trial level, measure the decoded peak, and encode again so that the file
-    // peaks near -1.5 dBFS (and never above -1.2 dBFS).
+    std::vector<float> mix = mixdown(buses);
+    const double compression = compress(mix);
+    const std::vector<float> peaks = truePeaks(mix);
+    // Code, find where the coder overshoots, limit those places harder, code again.
     const std::string path = dir + "/[Bexil] Sorvain.ogg";
-    constexpr double kTarget = -1.5;
-    scale(samples, std::pow(10.0, -3.0 / 20) / peakOf(samples));
-    for (int pass = 0; pass < 3; ++pass) {
-        if (!ostravel::writeOggVorbis(path, samples, 2, kRate, 0.45f)) {
+    std::vector<float> ceiling(peaks.size(), static_cast<float>(fromDb(kCeiling)));
+    Mastered m;
+    double codedDb = 0;
+    int pass = 0;
+    for (bool over = true; over; ++pass) {
+        if (pass == 8) {
+            std::fprintf(stderr, "gen-music: the coded file still peaks at %.2f dBTP\n", codedDb);
+            return 1;
+        }
+        m = limit(mix, peaks, ceiling);
+        if (!ostravel::writeOggVorbis(path, m.samples, 2, kRate, 0.45f)) {
             std::fprintf(stderr, "gen-music: cannot write %s\n", path.c_str());
             return 1;
         }
-        const double peakDb = 20 * std::log10(std::max(1e-9f, decodedPeak(path)));
-        if (peakDb <= -1.2 && peakDb >= -1.9) break;
-        scale(samples, std::pow(10.0, (kTarget - peakDb) / 20));
+        const std::vector<float> coded = decodedTruePeaks(path);
+        if (coded.size() != peaks.size()) {
+            std::fprintf(stderr, "gen-music: cannot read back %s\n", path.c_str());
+            return 1;
+        }
+        codedDb = toDb(peakOf(coded));
+        over = lowerCeiling(coded, ceiling);
+    }
+    if (report) {
+        std::printf("bus compression: up to %.1f dB\n", compression);
+        std::printf("makeup gain: %+.2f dB\n", m.makeupDb);
+        std::printf("limiter: up to %.2f dB; over 1 dB for %.2f %% of the show; ceiling %.2f dBTP, %.2f at the lowest\n",
+                    m.limitingDb, 100 * m.limitingShare, kCeiling, toDb(*std::min_element(ceiling.begin(), ceiling.end())));
+        std::printf("master: %.2f LUFS integrated, %.2f dBTP; coded in %d passes: %.2f dBTP\n", m.loudness,
+                    toDb(peakOf(truePeaks(m.samples))), pass, codedDb);
     }
     return 0;
 }
