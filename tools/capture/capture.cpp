@@ -2,14 +2,23 @@
 // the same Demo and per-frame driver, on a fixed time step (frame n at n / fps, music lock off).
 //
 //   ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11] [--digest FILE]
-//   ostravel-capture --video FILE [--fps N] [--from T] [--until T] [--show DIR] [--x11]
+//   ostravel-capture --video FILE [--fps N] [--from T] [--until T] [--size WxH] [--quality upload] [--show DIR] [--x11]
+//   ostravel-capture --help
 //
-// --at writes the frames at those show times as PNG files (frame-<T>.png, 800 x 600). The run
-// ends after the last requested time (or --until, or the end of the show). Default 30 fps.
+// The show folder is --show DIR, else the working directory when it is one, else the folder
+// found from this program's own file: ../../share/ostravel from lib/ostravel/ in an installed
+// tree (bin/ostravel-capture is a symlink to it, and /proc/self/exe names the real file), or the
+// build's show folder from the build tree. Relative --out, --video and --digest paths are taken
+// from the directory the tool was started in, before it enters the show folder.
+// --at writes the frames at those show times as PNG files (frame-<T>.png, 800 x 600; into the
+// starting directory unless --out). The run ends after the last requested time (or --until, or
+// the end of the show). Default 30 fps.
 // --video writes the show from T to the end (or --until) as a video with the soundtrack, .mp4
 // (H.264, AAC) or .webm (VP9, Opus), through ffmpeg (video_writer.h). Default 60 fps; frame n of
 // the file shows the show at from + n / fps, the same frame --at writes for that time. The show
-// always starts at 0, since each frame depends on the ones before it.
+// always starts at 0, since each frame depends on the ones before it. --size fits the picture in
+// W x H between black bars, in BT.709; --quality upload is the encoding for video sites (.mp4,
+// 1920 x 1080 unless --size).
 // At the end it prints the frame-time figures: median, 99th percentile and maximum, overall and
 // per 10-second block of show time. Without --x11 it uses SDL's offscreen video driver (no X
 // server needed).
@@ -49,6 +58,40 @@ using namespace ostravel;
 
 namespace {
 
+const char kUsage[] =
+    "usage: ostravel-capture [--at T1,T2,...] [--out DIR] [--fps N] [--until T] [--show DIR] [--digest FILE]\n"
+    "       ostravel-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--until T] [--size WxH]\n"
+    "                        [--quality standard|upload] [--show DIR]\n"
+    "       ostravel-capture --help\n";
+
+const char kHelp[] =
+    "Renders the show without its dialog and without a window on screen, on a fixed time step\n"
+    "(frame n shows the show at n / fps), into PNG frames or a video with the soundtrack.\n"
+    "\n"
+    "  --show DIR          the show folder to run in; without it the working directory when it is\n"
+    "                      one, else the folder installed beside this program (../share/ostravel)\n"
+    "  --at T1,T2,...      write the frames at these show times (seconds) as frame-<T>.png\n"
+    "  --out DIR           where the frames go (default: the directory it was started in)\n"
+    "  --fps N             frames a second of show time (default 30; 60 with --video)\n"
+    "  --until T           end at show time T (default: the last --at time or the end of the show)\n"
+    "  --digest FILE       write a line for every rendered frame: its time and a hash of its pixels\n"
+    "  --video FILE        write a video through the ffmpeg program: .mp4 (H.264, AAC) or .webm\n"
+    "                      (VP9, Opus)\n"
+    "  --from T            start the video at show time T (the show still renders from 0)\n"
+    "  --size WxH          fit the 800 x 600 picture inside W x H (even numbers, up to 3840x2160),\n"
+    "                      keeping 4:3 between black bars; Lanczos scaling, BT.709 limited range\n"
+    "  --quality Q         standard (default) or upload: H.264 slow preset at CRF 16, AAC 320 kbit/s\n"
+    "                      at 48 kHz, index at the front; .mp4 only; 1920x1080 unless --size\n"
+    "  --x11               render in a hidden window on the X server instead of SDL's offscreen driver\n"
+    "  --rss               print the resident size every 5 s of show time on standard error\n"
+    "  --gl-errors         count the GL errors of both contexts and print the count\n"
+    "  --help              print this text\n"
+    "\n"
+    "Relative paths given to --out, --video and --digest start from the directory it was started in.\n"
+    "It prints the frame-time figures (median, 99th percentile, maximum, per 10 s of show time).\n"
+    "Exit status: 0 done; 1 bad arguments or no show folder; 2 the show could not start, ended early\n"
+    "or reported a problem; 3 the video could not be written.\n";
+
 // Set by Ctrl-C or a termination request during a video capture: the run stops between frames
 // and removes its unfinished file.
 volatile sig_atomic_t stopRequested = 0;
@@ -68,8 +111,12 @@ struct Options {
     double from = 0.0;
     double until = -1.0;
     std::string video;
-    std::string out = ".";
+    int videoWidth = 0;  // --size; 0: the frame's own 800 x 600
+    int videoHeight = 0;
+    VideoQuality quality = VideoQuality::Standard;
+    std::string out;  // empty: the starting directory
     std::string show;
+    bool help = false;
     bool x11 = false;
     bool rss = false;
     bool glErrors = false;
@@ -108,6 +155,14 @@ bool parseOptions(int argc, char** argv, Options& options) {
             (arg == "--until" ? options.until : options.from) = t;
         } else if (arg == "--video" && hasValue) {
             options.video = argv[++i];
+        } else if (arg == "--size" && hasValue) {
+            if (!parseOutputSize(argv[++i], options.videoWidth, options.videoHeight)) return false;
+        } else if (arg == "--quality" && hasValue) {
+            const std::string quality = argv[++i];
+            if (quality != "standard" && quality != "upload") return false;
+            options.quality = quality == "upload" ? VideoQuality::Upload : VideoQuality::Standard;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
         } else if (arg == "--out" && hasValue) {
             options.out = argv[++i];
         } else if (arg == "--show" && hasValue) {
@@ -126,7 +181,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
     }
     const bool video = !options.video.empty();
     if (options.fps == 0) options.fps = video ? 60 : 30;
-    if (!video) return options.from == 0.0;
+    if (!video) return options.from == 0.0 && options.videoWidth == 0 && options.quality == VideoQuality::Standard;
+    if (options.quality == VideoQuality::Upload && options.videoWidth == 0) {
+        options.videoWidth = 1920;
+        options.videoHeight = 1080;
+    }
     if (options.until < 0.0 || options.until > kShowLength) options.until = kShowLength;
     return options.at.empty() && options.from < options.until;
 }
@@ -138,6 +197,33 @@ void readFrame(std::vector<unsigned char>& pixels) {
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+}
+
+// What the lookup goes by: the camera track and the shader folder are in every show folder.
+bool isShowFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(folder / "rec1.rcc", error) &&
+           std::filesystem::is_directory(folder / "cgeffects", error);
+}
+
+// The show folder to enter, or empty when there is none. Beside --show and the working directory,
+// the folders that lie at known places from this program's real file (/proc/self/exe has the
+// symlinks resolved): the installed tree's data (OSTRAVEL_INSTALLED_SHOW, from lib/ostravel/) and
+// the build tree's show folder (OSTRAVEL_BUILD_SHOW, from tools/capture/). Both are relative, so
+// that the tree may be moved or unpacked anywhere.
+std::string findShowFolder(const std::string& given, std::string& looked) {
+    if (!given.empty()) return given;
+    looked = "the working directory";
+    if (isShowFolder(".")) return ".";
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    for (const char* relative : {OSTRAVEL_INSTALLED_SHOW, OSTRAVEL_BUILD_SHOW}) {
+        const std::filesystem::path candidate = (self.parent_path() / relative).lexically_normal();
+        looked += ", " + candidate.string();
+        if (isShowFolder(candidate)) return candidate;
+    }
+    return {};
 }
 
 bool writeFrame(const std::string& path) {
@@ -198,24 +284,38 @@ void printFigures(const char* label, const std::vector<double>& ms) {
 int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: ostravel-capture [--fps N] [--at T1,T2,...] [--until T] [--out DIR] [--show DIR] [--x11] [--digest FILE]\n"
-                     "       ostravel-capture --video FILE.mp4|FILE.webm [--fps N] [--from T] [--until T] [--show DIR] [--x11]\n");
+        std::fprintf(stderr, "%s(--help lists the options)\n", kUsage);
         return 1;
+    }
+    if (options.help) {
+        std::printf("%s\n%s", kUsage, kHelp);
+        return 0;
     }
     const bool video = !options.video.empty();
-    if (video && !videoFormatKnown(options.video)) {
-        std::fprintf(stderr, "%s: unknown video format: use .mp4 (H.264, AAC) or .webm (VP9, Opus)\n",
-                     options.video.c_str());
-        return 1;
+    VideoSettings videoSettings{.path = options.video, .outputWidth = options.videoWidth,
+                                .outputHeight = options.videoHeight, .quality = options.quality,
+                                .fps = options.fps, .audioPath = kMusicPath, .audioStart = options.from};
+    if (video) {
+        if (const std::string problem = videoSettingsProblem(videoSettings); !problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    // The video file is named from where the tool was started, not from inside the show folder.
-    if (video && options.video[0] != '/') options.video = std::filesystem::current_path() / options.video;
-    if (!options.digest.empty() && options.digest[0] != '/')
-        options.digest = std::filesystem::current_path() / options.digest;
-    if (!options.show.empty() && chdir(options.show.c_str()) != 0) {
-        std::fprintf(stderr, "cannot enter the show folder %s\n", options.show.c_str());
+    // What the user names is named from where the tool was started, not from inside the show
+    // folder (which need not be writable once installed).
+    const std::filesystem::path startedIn = std::filesystem::current_path();
+    if (video) videoSettings.path = options.video = startedIn / options.video;
+    if (!options.digest.empty()) options.digest = startedIn / options.digest;
+    options.out = options.out.empty() ? startedIn : startedIn / options.out;
+    std::string looked;
+    const std::string showFolder = findShowFolder(options.show, looked);
+    if (showFolder.empty()) {
+        std::fprintf(stderr, "no show folder (looked in %s): run it in one, or give --show DIR\n", looked.c_str());
+        return 1;
+    }
+    if (chdir(showFolder.c_str()) != 0) {
+        std::fprintf(stderr, "cannot enter the show folder %s\n", showFolder.c_str());
         return 1;
     }
     const double lastTime = options.until >= 0.0 ? options.until : (options.at.empty() ? kShowLength : options.at.back());
@@ -232,9 +332,8 @@ int main(int argc, char** argv) {
             return 2;
         }
         std::string error;
-        const VideoSettings settings{.path = options.video, .fps = options.fps, .audioPath = kMusicPath,
-                                     .audioStart = options.from, .frames = videoFrames};
-        if (!writer.open(settings, error)) {
+        videoSettings.frames = videoFrames;
+        if (!writer.open(videoSettings, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 3;
         }

@@ -7,7 +7,9 @@
 #include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -19,19 +21,30 @@ namespace {
 
 struct Format {
     const char* extension;
+    VideoQuality quality;
     std::vector<std::string> codecs;  // ffmpeg output options
 };
 
 // CRF 18 is close to visually lossless for H.264; VP9's constant-quality mode needs -b:v 0, and
-// cpu-used 4 with row threading keeps it within a few times the H.264 encoding time.
+// cpu-used 4 with row threading keeps it within a few times the H.264 encoding time. The upload
+// encoding trades encoding time for a source that survives a site's re-encoding: the slow preset
+// and CRF 16 keep the thin lines and grain, and 48 kHz is the rate the sites deliver sound at, so
+// the resampling happens once, here.
 const Format kFormats[] = {
-    {".mp4",
+    {".mp4", VideoQuality::Standard,
      {"-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k",
       "-movflags", "+faststart"}},
-    {".webm",
+    {".mp4", VideoQuality::Upload,
+     {"-c:v", "libx264", "-preset", "slow", "-crf", "16", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "320k",
+      "-ar", "48000", "-movflags", "+faststart"}},
+    {".webm", VideoQuality::Standard,
      {"-c:v", "libvpx-vp9", "-crf", "30", "-b:v", "0", "-deadline", "good", "-cpu-used", "4", "-row-mt", "1",
       "-pix_fmt", "yuv420p", "-c:a", "libopus", "-b:a", "160k"}},
 };
+
+// The tags that go with the BT.709 limited-range conversion of a sized picture.
+const std::vector<std::string> kBt709Tags = {"-colorspace", "bt709", "-color_primaries", "bt709",
+                                             "-color_trc", "bt709", "-color_range", "tv"};
 
 std::string extensionOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -40,11 +53,23 @@ std::string extensionOf(const std::string& path) {
     return path.substr(dot);
 }
 
-const Format* formatFor(const std::string& path) {
+const Format* formatFor(const std::string& path, VideoQuality quality) {
     const std::string extension = extensionOf(path);
     for (const Format& format : kFormats)
-        if (extension == format.extension) return &format;
+        if (extension == format.extension && quality == format.quality) return &format;
     return nullptr;
+}
+
+// The picture filters: rows turned top-down, then for a sized picture the Lanczos fit, the
+// conversion to BT.709 limited range (done by this scale, since the format that follows makes it
+// the one conversion) and the bars.
+std::string pictureFilters(const VideoSettings& settings) {
+    if (settings.outputWidth == 0) return "vflip";
+    const PictureFit fit = fitPicture(settings.width, settings.height, settings.outputWidth, settings.outputHeight);
+    return "vflip,scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
+           ":flags=lanczos:out_color_matrix=bt709:out_range=tv,format=yuv420p,pad=" +
+           std::to_string(settings.outputWidth) + ":" + std::to_string(settings.outputHeight) + ":" +
+           std::to_string(fit.x) + ":" + std::to_string(fit.y) + ":black";
 }
 
 std::string seconds(double value) {
@@ -73,15 +98,49 @@ bool soundDecodes(const std::string& path, std::string& error) {
 
 }  // namespace
 
-bool videoFormatKnown(const std::string& path) { return formatFor(path) != nullptr; }
+bool videoFormatKnown(const std::string& path) { return formatFor(path, VideoQuality::Standard) != nullptr; }
+
+bool parseOutputSize(const std::string& text, int& width, int& height) {
+    int w = 0, h = 0, used = 0;
+    if (std::sscanf(text.c_str(), "%5dx%5d%n", &w, &h, &used) != 2 || used != int(text.size())) return false;
+    if (w % 2 != 0 || h % 2 != 0 || w < kMinOutputSide || h < kMinOutputSide || w > kMaxOutputWidth ||
+        h > kMaxOutputHeight)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+PictureFit fitPicture(int width, int height, int outputWidth, int outputHeight) {
+    const auto even = [](double v) { return std::max(2, 2 * int(std::lround(v / 2.0))); };
+    PictureFit fit{};
+    // Compared in integers: a picture of exactly the frame's aspect gets no bars at all.
+    if (long(outputWidth) * height > long(outputHeight) * width) {
+        fit.height = outputHeight;
+        fit.width = std::min(outputWidth, even(double(outputHeight) * width / height));
+    } else {
+        fit.width = outputWidth;
+        fit.height = std::min(outputHeight, even(double(outputWidth) * height / width));
+    }
+    fit.x = (outputWidth - fit.width) / 4 * 2;
+    fit.y = (outputHeight - fit.height) / 4 * 2;
+    return fit;
+}
+
+std::string videoSettingsProblem(const VideoSettings& settings) {
+    if (!formatFor(settings.path, VideoQuality::Standard))
+        return "unknown video format for " + settings.path + ": use .mp4 (H.264, AAC) or .webm (VP9, Opus)";
+    if (!formatFor(settings.path, settings.quality))
+        return settings.path + ": the upload quality is made for H.264 in .mp4 (what video sites take best); "
+                               "use a .mp4 file, or leave out --quality upload for a .webm";
+    return {};
+}
 
 bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
     abort();
-    const Format* format = formatFor(settings.path);
-    if (!format) {
-        error = "unknown video format for " + settings.path + ": use .mp4 (H.264, AAC) or .webm (VP9, Opus)";
-        return false;
-    }
+    error = videoSettingsProblem(settings);
+    if (!error.empty()) return false;
+    const Format* format = formatFor(settings.path, settings.quality);
     if (!soundDecodes(settings.audioPath, error)) return false;
     settings_ = settings;
     const std::string extension = extensionOf(settings.path);
@@ -101,8 +160,9 @@ bool VideoWriter::open(const VideoSettings& settings, std::string& error) {
                                      "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
                                      "-framerate", std::to_string(settings.fps), "-i", "pipe:0",
                                      "-ss", seconds(settings.audioStart), "-t", duration, "-i", "file:" + settings.audioPath,
-                                     "-map", "0:v:0", "-map", "1:a:0", "-vf", "vflip"};
+                                     "-map", "0:v:0", "-map", "1:a:0", "-vf", pictureFilters(settings)};
     args.insert(args.end(), format->codecs.begin(), format->codecs.end());
+    if (settings.outputWidth != 0) args.insert(args.end(), kBt709Tags.begin(), kBt709Tags.end());
     args.insert(args.end(), {"-t", duration, "file:" + partPath_});  // file: so that no colon reads as a protocol
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());

@@ -1,7 +1,14 @@
 // VideoWriter: a video file with sound, encoded by the ffmpeg program fed raw frames on a pipe.
 //
 // The container follows the file's extension: .mp4 holds H.264 (yuv420p, CRF 18) and AAC, .webm
-// holds VP9 and Opus. The sound is cut from an audio file (the show's Ogg) to the same range as
+// holds VP9 and Opus. The upload quality (.mp4 only) spends more: H.264 slow preset at CRF 16 and
+// AAC at 320 kbit/s, 48 kHz, the index at the front (+faststart), because video sites re-encode
+// what they get and a better source survives that better.
+//
+// With an output size the frame is fitted inside it keeping its own aspect (Lanczos), centred
+// between black bars, and converted to BT.709 limited range with the colour tags set: sites and
+// players assume HD colour for HD sizes, and untagged BT.601 would shift the hues. Without one the
+// file keeps the frame's size and ffmpeg's default conversion. The sound is cut from an audio file (the show's Ogg) to the same range as
 // the picture: from audioStart for frames / fps seconds, so that frame n and the sound at
 // audioStart + n / fps meet in the file. The sound's source must decode as Ogg Vorbis: open()
 // checks that first.
@@ -18,10 +25,15 @@
 
 namespace ostravel {
 
+enum class VideoQuality { Standard, Upload };
+
 struct VideoSettings {
     std::string path;         // .mp4 or .webm
-    int width = 800;
+    int width = 800;          // of the frames handed to writeFrame
     int height = 600;
+    int outputWidth = 0;      // the file's picture; 0 x 0: the frames' own size, no colour tags
+    int outputHeight = 0;
+    VideoQuality quality = VideoQuality::Standard;
     int fps = 60;
     std::string audioPath;    // the sound's source file
     double audioStart = 0.0;  // seconds into audioPath
@@ -30,6 +42,25 @@ struct VideoSettings {
 
 // True when the extension names a container the writer knows (.mp4, .webm).
 bool videoFormatKnown(const std::string& path);
+
+// The largest output sizes the writer takes (UHD); sides are even, as 4:2:0 colour needs.
+constexpr int kMaxOutputWidth = 3840;
+constexpr int kMaxOutputHeight = 2160;
+constexpr int kMinOutputSide = 16;
+
+// "WxH" with both sides even and within kMinOutputSide..kMaxOutput*; false otherwise.
+bool parseOutputSize(const std::string& text, int& width, int& height);
+
+// Where a width x height frame lands inside an outputWidth x outputHeight picture: as large as
+// fits with the frame's aspect kept, sides rounded to even, centred (offsets even too).
+struct PictureFit {
+    int width, height, x, y;
+};
+PictureFit fitPicture(int width, int height, int outputWidth, int outputHeight);
+
+// Why these settings cannot be written (the upload quality in a WebM file, an unknown
+// container), or empty when they can. open() checks it too.
+std::string videoSettingsProblem(const VideoSettings& settings);
 
 class VideoWriter {
 public:
