@@ -11,13 +11,15 @@ set(OSTRAVEL_PACKAGE_MAINTAINER "Ostravel maintainers <maintainers@users.noreply
 set(CPACK_PACKAGE_CONTACT "${OSTRAVEL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audio-visual show locked to its music")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Ostravel plays one piece of music and renders a fixed 195.5-second show locked to
-it in an 800 x 600 OpenGL window. Every frame a frame of a video is analysed
-(corners, edges, contours) and the results become animated line geometry, layered
-with extruded lettering, a feedback glow and sprites that pulse on the beat.
+    "Ostravel plays one piece of music and renders a fixed 195.5-second show
+locked to it in an 800 x 600 OpenGL window. Every frame a frame of a video
+is analysed (corners, edges, contours) and the results become animated line
+geometry, layered with extruded lettering, a feedback glow and sprites that
+pulse on the beat.
 
-The package holds the show with its data, and ostravel-capture, which renders the
-show without a screen into PNG frames or a video ready for upload (with ffmpeg).")
+The package holds the show with its data, and ostravel-capture, which
+renders the show without a screen into PNG frames or a video ready for
+upload (with ffmpeg).")
 set(CPACK_OUTPUT_FILE_PREFIX packages)
 set(CPACK_PACKAGE_FILE_NAME "ostravel-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 # Debian wants stripped binaries; the build tree keeps its debugging information.

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end checks of the real programs.
 
-  run_e2e.py SCENARIO --show DIR --ostravel BIN --capture BIN --music-tool BIN
+  run_e2e.py SCENARIO --show DIR --ostravel BIN --capture BIN --music-tool BIN [--prefix DIR]
 
 The show runs under its own Xvfb server, with OpenAL's null driver, in a temporary copy of the
 show folder (the music replaced by a short test tune made here). It is driven with xdotool as a
@@ -534,6 +534,104 @@ def scenario_video(args, display):
     os.rmdir(no_tools)
 
 
+def scenario_installed(args, display):
+    """The tree cmake --install made under --prefix, used from elsewhere: the capture tool finds
+    the show folder beside itself, writes into the directory it was started in and renders what
+    the build tree renders; the launcher, reached through a symlink from yet another directory,
+    starts the installed program in the data folder, and Escape ends the show with status 0."""
+    prefix = os.path.realpath(args.prefix)
+    elsewhere = tempfile.mkdtemp(prefix="ostravel-elsewhere-")
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    result = subprocess.run([os.path.join(prefix, "bin", "ostravel-capture"), "--at", "2"], cwd=elsewhere, env=env,
+                            capture_output=True, text=True, timeout=300)
+    if result.returncode != 0 or os.listdir(elsewhere) != ["frame-0002.00.png"]:
+        raise Failure(f"installed capture: status {result.returncode}, files {os.listdir(elsewhere)}: {result.stderr}")
+    built = tempfile.mkdtemp(prefix="ostravel-built-")
+    subprocess.run([args.capture, "--at", "2", "--show", args.show, "--out", built], env=env, capture_output=True,
+                   check=True, timeout=300)
+    with open(os.path.join(elsewhere, "frame-0002.00.png"), "rb") as a, open(os.path.join(built, "frame-0002.00.png"), "rb") as b:
+        if a.read() != b.read():
+            raise Failure("the installed capture tool's frame at 2 s differs from the build tree's")
+    shutil.rmtree(built)
+    print("installed capture tool: frame-0002.00.png in the starting directory, equal to the build tree's")
+
+    links = tempfile.mkdtemp(prefix="ostravel-link-")
+    os.symlink(os.path.join(prefix, "bin", "ostravel"), os.path.join(links, "ostravel"))
+    process = subprocess.Popen([os.path.join(links, "ostravel")], cwd=elsewhere,
+                               env={**env, "DISPLAY": display, "ALSOFT_DRIVERS": "null"},
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    dialog = wait_for_window(display, DIALOG, process)
+    ran = {what: os.readlink(f"/proc/{process.pid}/{what}") for what in ("cwd", "exe")}
+    wanted = {"cwd": os.path.join(prefix, "share", "ostravel"), "exe": os.path.join(prefix, "libexec", "ostravel", "ostravel")}
+    if ran != wanted:
+        process.kill()
+        raise Failure(f"the launcher started {ran}, {wanted} expected")
+    press(display, dialog, "Return")
+    press(display, wait_for_window(display, FULLSCREEN_QUESTION, process), "Return")
+    show = wait_for_window(display, SHOW_WINDOW, process)
+    time.sleep(2.0)
+    if process.poll() is not None:
+        raise Failure(f"the show ended by itself (status {process.returncode}): {process.stderr.read().decode()}")
+    xdo(display, "windowfocus", "--sync", show)
+    xdo(display, "keydown", "Escape")
+    status = wait_exit(process, 60)
+    if status != 0:
+        raise Failure(f"exit status {status} after Escape: {process.stderr.read().decode()}")
+    keeper_pid()  # the show found its clipboard keeper beside the installed binary
+    print(f"launcher through a symlink: the show ran in {ran['cwd']} and ended with status 0 after Escape")
+    shutil.rmtree(links)
+    shutil.rmtree(elsewhere)
+
+
+def scenario_upload(args, display):
+    """A video for upload: the 800 x 600 picture fitted into 1920 x 1080 (1440 x 1080 between two
+    black bars of 240), Lanczos-scaled, in BT.709 limited range and tagged so."""
+    import numpy as np
+    out = tempfile.mkdtemp(prefix="ostravel-upload-")
+    env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+    movie = os.path.join(out, "upload.mp4")
+    result = subprocess.run([args.capture, "--video", movie, "--fps", "30", "--from", "20", "--until", "22",
+                             "--size", "1920x1080", "--quality", "upload", "--show", args.show],
+                            env=env, capture_output=True, text=True, timeout=300)
+    if result.returncode != 0:
+        raise Failure(f"upload capture failed ({result.returncode}): {result.stderr}")
+    probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type,width,height,color_space,"
+                            "color_transfer,color_primaries,color_range,sample_rate", "-of", "json", movie],
+                           capture_output=True, text=True, check=True)
+    streams = {s.pop("codec_type"): s for s in json.loads(probe.stdout)["streams"]}
+    picture = {"width": 1920, "height": 1080, "color_range": "tv", "color_space": "bt709",
+               "color_transfer": "bt709", "color_primaries": "bt709"}
+    if streams.get("video") != picture or streams.get("audio", {}).get("sample_rate") != "48000":
+        raise Failure(f"streams {streams}: {picture} and 48 kHz sound expected")
+    print(f"ffprobe: {streams}")
+
+    # Decoded as BT.709 limited range: the bars black, the picture the --at frames scaled the same way.
+    picks = [0, 30]
+    stills = tempfile.mkdtemp(prefix="ostravel-stills-")
+    subprocess.run([args.capture, "--fps", "30", "--at", ",".join(f"{20 + n / 30:.6f}" for n in picks), "--out",
+                    stills, "--show", args.show], env=env, capture_output=True, check=True, timeout=300)
+    select = "+".join(f"eq(n\\,{n})" for n in picks)
+    frames = np.frombuffer(decode("-i", movie, "-vf", f"select={select},scale=in_color_matrix=bt709:in_range=tv",
+                                  "-vsync", "0", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"),
+                           np.uint8).reshape(len(picks), 1080, 1920, 3)
+    for frame, n in zip(frames, picks):
+        # H.264's deblocking reaches three pixels over a block edge, and 4:2:0 colour one more: the
+        # four columns beside the picture carry its smear.
+        bars = max(int(frame[:, :236].max()), int(frame[:, 1684:].max()))
+        still = np.frombuffer(decode("-i", os.path.join(stills, f"frame-{20 + n / 30:07.2f}.png"), "-vf",
+                                     "scale=1440:1080:flags=lanczos", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"),
+                              np.uint8).reshape(1080, 1440, 3)
+        # The picture lies at 240 exactly: there it matches better than a pixel or two aside.
+        psnr = {dx: 10 * np.log10(255.0 ** 2 / max(np.mean((frame[:, 240 + dx:1680 + dx].astype(float) - still) ** 2),
+                                                   1e-9)) for dx in (-2, -1, 0, 1, 2)}
+        print(f"frame {n}: bars at most {bars}; PSNR against the scaled still at x = 240 + dx: "
+              + ", ".join(f"{dx:+d}: {p:.1f} dB" for dx, p in psnr.items()))
+        if bars > 2 or psnr[0] < 35 or max(psnr, key=psnr.get) != 0:
+            raise Failure(f"frame {n}: bars up to {bars} (at most 2), PSNR {psnr} (at least 35 at dx = 0)")
+    shutil.rmtree(stills)
+    shutil.rmtree(out)
+
+
 def scenario_faults(args, display):
     """Damaged show data (faults.py): each kind of damage on a representative file of each kind,
     with the short test tune as the music. faults.py run by itself gives the whole table."""
@@ -560,6 +658,8 @@ SCENARIOS = {
     "no-display": scenario_no_display,
     "no-sound-device": scenario_no_sound_device,
     "faults": scenario_faults,
+    "installed": scenario_installed,
+    "upload": scenario_upload,
 }
 
 
@@ -570,6 +670,7 @@ def main():
     parser.add_argument("--ostravel", required=True)
     parser.add_argument("--capture", required=True)
     parser.add_argument("--music-tool", required=True)
+    parser.add_argument("--prefix", help="the tree cmake --install made (installed)")
     args = parser.parse_args()
     become_subreaper()
     server, display = start_xvfb()

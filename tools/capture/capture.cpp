@@ -6,7 +6,7 @@
 //   ostravel-capture --help
 //
 // The show folder is --show DIR, else the working directory when it is one, else the folder
-// found from this program's own file: ../../share/ostravel from lib/ostravel/ in an installed
+// found from this program's own file: ../../share/ostravel from libexec/ostravel/ in an installed
 // tree (bin/ostravel-capture is a symlink to it, and /proc/self/exe names the real file), or the
 // build's show folder from the build tree. Relative --out, --video and --digest paths are taken
 // from the directory the tool was started in, before it enters the show folder.
@@ -208,7 +208,7 @@ bool isShowFolder(const std::filesystem::path& folder) {
 
 // The show folder to enter, or empty when there is none. Beside --show and the working directory,
 // the folders that lie at known places from this program's real file (/proc/self/exe has the
-// symlinks resolved): the installed tree's data (OSTRAVEL_INSTALLED_SHOW, from lib/ostravel/) and
+// symlinks resolved): the installed tree's data (OSTRAVEL_INSTALLED_SHOW, from libexec/ostravel/) and
 // the build tree's show folder (OSTRAVEL_BUILD_SHOW, from tools/capture/). Both are relative, so
 // that the tree may be moved or unpacked anywhere.
 std::string findShowFolder(const std::string& given, std::string& looked) {
