@@ -30,11 +30,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The libraries the binaries link come from dpkg-shlibdeps (run time packages, never -dev).
-# What it cannot see is named here: the GL drivers that libGL, libEGL and SDL's offscreen driver
-# load at run time (llvmpipe where no GPU driver is), and the font fontconfig resolves "Arial"
-# bold to. ffmpeg is only needed for --video.
+# What it cannot see is named here: libEGL, which SDL's offscreen driver (the capture tool) and
+# libepoxy open at run time, and which nothing else pulls in; the Mesa parts that libGL and libEGL
+# load in turn (llvmpipe where no GPU driver is); the font fontconfig resolves "Arial" bold to.
+# ffmpeg is only needed for --video.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1-mesa-dri, libglx-mesa0, libegl-mesa0, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libegl1, libgl1-mesa-dri, libglx-mesa0, libegl-mesa0, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ffmpeg)
 
 include(CPack)

@@ -18,7 +18,7 @@ if printf '%s\n' "$names" | grep -e '-dev$'; then
     status=1
 fi
 # libsdl2-2.0-0 and libc6 stand for what dpkg-shlibdeps finds.
-for name in libgl1-mesa-dri libglx-mesa0 libegl-mesa0 fonts-liberation2 libsdl2-2.0-0 libc6; do
+for name in libegl1 libgl1-mesa-dri libglx-mesa0 libegl-mesa0 fonts-liberation2 libsdl2-2.0-0 libc6; do
     if ! printf '%s\n' "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/[[:space:]]//g' | grep -qx -- "$name"; then
         echo "FAILED: Depends does not name $name" >&2
         status=1
