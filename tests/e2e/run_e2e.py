@@ -611,10 +611,10 @@ def scenario_upload(args, display):
     subprocess.run([args.capture, "--fps", "30", "--at", ",".join(f"{20 + n / 30:.6f}" for n in picks), "--out",
                     stills, "--show", args.show], env=env, capture_output=True, check=True, timeout=300)
     select = "+".join(f"eq(n\\,{n})" for n in picks)
-    frames = np.frombuffer(decode("-i", movie, "-vf", f"select={select},scale=in_color_matrix=bt709:in_range=tv",
-                                  "-vsync", "0", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"),
-                           np.uint8).reshape(len(picks), 1080, 1920, 3)
-    for frame, n in zip(frames, picks):
+    decoded = {matrix: np.frombuffer(decode("-i", movie, "-vf", f"select={select},scale=in_color_matrix={matrix}:"
+                                            "in_range=tv", "-vsync", "0", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"),
+                                     np.uint8).reshape(len(picks), 1080, 1920, 3) for matrix in ("bt709", "bt601")}
+    for frame, other, n in zip(decoded["bt709"], decoded["bt601"], picks):
         # H.264's deblocking reaches three pixels over a block edge, and 4:2:0 colour one more: the
         # four columns beside the picture carry its smear.
         bars = max(int(frame[:, :236].max()), int(frame[:, 1684:].max()))
@@ -628,6 +628,11 @@ def scenario_upload(args, display):
               + ", ".join(f"{dx:+d}: {p:.1f} dB" for dx, p in psnr.items()))
         if bars > 2 or psnr[0] < 35 or max(psnr, key=psnr.get) != 0:
             raise Failure(f"frame {n}: bars up to {bars} (at most 2), PSNR {psnr} (at least 35 at dx = 0)")
+        # The tags alone do not make the colours BT.709: read with the SD matrix, they must match worse.
+        sd = 10 * np.log10(255.0 ** 2 / max(np.mean((other[:, 240:1680].astype(float) - still) ** 2), 1e-9))
+        print(f"frame {n}: read as BT.601 instead, {sd:.1f} dB")
+        if sd >= psnr[0]:
+            raise Failure(f"frame {n} matches its still better read as BT.601 ({sd:.1f} dB) than as BT.709")
     shutil.rmtree(stills)
     shutil.rmtree(out)
 
