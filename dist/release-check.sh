@@ -78,8 +78,12 @@ fi
 kib() { awk -v k="$1" 'BEGIN { printf "%.1f MiB", k / 1024 }'; }
 echo
 echo "package        $(basename "$deb"): $(kib $(($(stat -c %s "$deb") / 1024)))"
-echo "installed size the package $(kib "$(in_root dpkg-query -W -f '${Installed-Size}' ostravel)"), with what it pulled in $(kib $((used_after - used_before)))"
-echo "pulled in      $((packages_after - packages_before - 1)) packages besides ostravel (the minimal root had $packages_before)"
+echo "installed size the package $(kib "$(in_root dpkg-query -W -f '${Installed-Size}' ostravel)"),"\
+     "with what it pulled in $(kib $((used_after - used_before)))"
+echo "pulled in      $((packages_after - packages_before - 1)) packages besides ostravel"\
+     "(the minimal root had $packages_before)"
 echo "frame at $at s  $verdict"
-echo "time           debootstrap and apt update $((bootstrapped - started)) s, apt-get install $((installed - bootstrapped)) s, capture $((captured - installed)) s, in all $(($(now) - started)) s"
+echo "time           debootstrap and apt update $((bootstrapped - started)) s,"\
+     "apt-get install $((installed - bootstrapped)) s, capture $((captured - installed)) s,"\
+     "in all $(($(now) - started)) s"
 [ "$verdict" = "equal to the build tree's" ]

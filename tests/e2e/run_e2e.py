@@ -549,7 +549,8 @@ def scenario_installed(args, display):
     built = tempfile.mkdtemp(prefix="ostravel-built-")
     subprocess.run([args.capture, "--at", "2", "--show", args.show, "--out", built], env=env, capture_output=True,
                    check=True, timeout=300)
-    with open(os.path.join(elsewhere, "frame-0002.00.png"), "rb") as a, open(os.path.join(built, "frame-0002.00.png"), "rb") as b:
+    frames = [os.path.join(folder, "frame-0002.00.png") for folder in (elsewhere, built)]
+    with open(frames[0], "rb") as a, open(frames[1], "rb") as b:
         if a.read() != b.read():
             raise Failure("the installed capture tool's frame at 2 s differs from the build tree's")
     shutil.rmtree(built)
@@ -562,7 +563,8 @@ def scenario_installed(args, display):
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     dialog = wait_for_window(display, DIALOG, process)
     ran = {what: os.readlink(f"/proc/{process.pid}/{what}") for what in ("cwd", "exe")}
-    wanted = {"cwd": os.path.join(prefix, "share", "ostravel"), "exe": os.path.join(prefix, "libexec", "ostravel", "ostravel")}
+    wanted = {"cwd": os.path.join(prefix, "share", "ostravel"),
+              "exe": os.path.join(prefix, "libexec", "ostravel", "ostravel")}
     if ran != wanted:
         process.kill()
         raise Failure(f"the launcher started {ran}, {wanted} expected")

@@ -311,7 +311,8 @@ int main(int argc, char** argv) {
     std::string looked;
     const std::string showFolder = findShowFolder(options.show, looked);
     if (showFolder.empty()) {
-        std::fprintf(stderr, "no show folder (looked in %s): run it in one, or give --show DIR\n", looked.c_str());
+        std::fprintf(stderr, "no show folder (looked in %s): run it in one, or give --show DIR\n",
+                     looked.c_str());
         return 1;
     }
     if (chdir(showFolder.c_str()) != 0) {
