@@ -51,8 +51,9 @@ struct WindowRequest {
     int x = 0, y = 0;
     int width = 800, height = 600;
     int depthBits = 24;
-    bool fullscreen = false;  // popup window without cursor at a changed display mode
-    bool hidden = false;      // never shown (capture tool, tests)
+    bool fullscreen = false;     // popup window without cursor at a changed display mode
+    bool hidden = false;         // never shown (capture tool, tests)
+    bool debugContexts = false;  // KHR_debug contexts, the window's and the off-screen surface's
 };
 
 class WindowSystem {

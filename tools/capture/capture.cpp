@@ -17,7 +17,6 @@
 // --gl-errors counts the GL errors of both contexts (KHR_debug, soak_probes.h) and prints them.
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
 // reported a problem, 3 when the video could not be written.
-#include <SDL.h>
 #include <signal.h>
 #include <stb/stb_image_write.h>
 #include <unistd.h>
@@ -331,6 +330,6 @@ int main(int argc, char** argv) {
         printFigures(label, ms);
     }
     std::fflush(stdout);
-    SDL_Quit();
+    shutDownPlatform();
     return status;
 }
