@@ -26,7 +26,7 @@ struct RgbImage {
     exitProcess(0);
 }
 
-// Decodes the JPEG already opened on `file`. Header failures, and (our choice) failures while
+// Decodes the JPEG already opened on `file`. Header failures, and (a decision) failures while
 // decoding rows, end the process with a box naming `messagePath`.
 RgbImage decodeOpened(JpegFileStream& file, const char* messagePath) {
     JpegDecoder jpeg(file);
@@ -37,7 +37,7 @@ RgbImage decodeOpened(JpegFileStream& file, const char* messagePath) {
     if (jpeg.startDecoding() != 0) refuse(messagePath, kCaptionAlert);
     const int w = image.width;
     image.rgb.assign(size_t(w) * size_t(image.height) * 3, 0);
-    const bool grey = jpeg.bytesPerPixel() == 1;  // our choice: grey gives R = G = B
+    const bool grey = jpeg.bytesPerPixel() == 1;  // a decision: grey gives R = G = B
     for (int y = 0; y < image.height; ++y) {
         const uint8_t* row = nullptr;
         int length = 0;
@@ -112,7 +112,7 @@ void loadTextureWithAlpha(TextureBank& bank, BufferSwapHook swap, const char* co
     JpegFileStream file;
     if (!file.open(alphaPath)) refuse(colourPath, kCaptionAlert);
     const RgbImage alpha = decodeOpened(file, colourPath);
-    // Our choice: pictures of different sizes are refused like a header failure.
+    // Decision: pictures of different sizes are refused like a header failure.
     if (alpha.width != colour.width || alpha.height != colour.height) refuse(colourPath, kCaptionAlert);
 
     const int w = alpha.width, h = alpha.height;

@@ -8,11 +8,11 @@
 // loadTexture, "Jpg !" for the others) and exit status 0. All operations need a current GL
 // context; the created texture stays bound to GL_TEXTURE_2D.
 //
-// Our choices where the show leaves them open: a grey JPEG gives R = G = B; a file that fails
-// while its rows are decoded ends the process like a header failure (text = the path, caption
-// "Jpg !"); so do colour and alpha pictures of different sizes; rows are uploaded with an unpack
-// alignment of 1 (restored afterwards), so any width works; a one-row colour-plus-alpha picture
-// has no texel row 1 and stays fully transparent.
+// Decisions: a grey JPEG gives R = G = B; a file that fails while its rows are decoded ends the
+// process like a header failure (text = the path, caption "Jpg !"); so do colour and alpha
+// pictures of different sizes; rows are uploaded with an unpack alignment of 1 (restored
+// afterwards), so any width works; a one-row colour-plus-alpha picture has no texel row 1 and
+// stays fully transparent.
 #pragma once
 
 #include <vector>

@@ -14,7 +14,7 @@ using PassDraw = void (*)(RenderContext&);
 // biased projection in the texture matrix; the used rectangle goes into targetTextureSlot's
 // texture. Leaves the target's context current, both profiles off, 2-D texturing and depth test
 // on, blending, culling, lighting and polygon offset off, the texture matrix at identity.
-// Our choices: the window's face culling is not touched when the eye pass draws into the Pbuffer
+// Decisions: the window's face culling is not touched when the eye pass draws into the Pbuffer
 // (the composite on the window draws front-facing quads); clears of the Pbuffer are limited to the
 // area that is drawn and copied.
 void projectivePass(RenderContext& ctx, const Pbuffer& pbuffer, PassDraw lightDraw, PassDraw eyeDraw,

@@ -1,6 +1,6 @@
 // The frame analysis: its formulas at their bounds, and whole passes on the show's real video
-// against the same steps done here with OpenCV, the contours through the old C contour search
-// (cvFindContours, still in OpenCV 4), which alters the image it searches.
+// against the same steps done here with OpenCV, the contours through the C interface's contour
+// search (cvFindContours, still in OpenCV 4), which alters the image it searches.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -76,7 +76,7 @@ TEST(AnalysisFormulas, SpeedFrameDarkeningWeightCornersAndGates) {
 
 using Contours = std::vector<std::vector<cv::Point>>;
 
-// The old interface's search: alters `edges` in place; the top-level list by next-sibling links.
+// The C interface's search: alters `edges` in place; the top-level list by next-sibling links.
 Contours searchInPlace(cv::Mat& edges) {
     CvMemStorage* storage = cvCreateMemStorage(0);
     CvSeq* first = nullptr;
