@@ -83,7 +83,7 @@ def check(root):
                     edges.setdefault((folder, target), where)
     for (a, b), where in sorted(edges.items()):
         if reaches(edges, b, a):
-            problems.append(f"{where}: {a}/ and {b}/ include each other (same floor, in a circle)")
+            problems.append(f"{where}: {a}/ -> {b}/ closes a circle between folders of one floor")
     return problems
 
 
