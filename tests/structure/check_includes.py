@@ -83,7 +83,7 @@ def check(root):
                     edges.setdefault((folder, target), where)
     for (a, b), where in sorted(edges.items()):
         if reaches(edges, b, a):
-            problems.append(f"{where}: {a}/ -> {b}/ closes a circle between folders of one floor")
+            problems.append(f"{where}: {a}/ -> {b}/ lies on a circle of folders of one floor")
     return problems
 
 
