@@ -19,7 +19,6 @@
 // --gl-errors counts the GL errors of both contexts (KHR_debug, soak_probes.h) and prints them.
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
 // reported a problem, 3 when the video could not be written.
-#include <SDL.h>
 #include <signal.h>
 #include <stb/stb_image_write.h>
 #include <unistd.h>
@@ -209,7 +208,6 @@ int main(int argc, char** argv) {
                      options.video.c_str());
         return 1;
     }
-    if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // The video file is named from where the tool was started, not from inside the show folder.
     if (video && options.video[0] != '/') options.video = std::filesystem::current_path() / options.video;
     if (!options.digest.empty() && options.digest[0] != '/')
@@ -353,6 +351,6 @@ int main(int argc, char** argv) {
         printFigures(label, ms);
     }
     std::fflush(stdout);
-    SDL_Quit();
+    shutDownPlatform();
     return status;
 }
