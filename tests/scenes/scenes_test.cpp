@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <set>
@@ -346,6 +347,80 @@ TEST_F(Scenes, WebCableEndsFollowTheRandomSequence) {
     for (size_t k = 0; k < ends.size(); ++k) {
         EXPECT_NEAR(ends[k].x, expected[k].x, 1e-4) << "cable " << k;
         EXPECT_NEAR(ends[k].y, expected[k].y, 1e-4) << "cable " << k;
+    }
+}
+
+// ---- The recorder ----------------------------------------------------------------------------
+
+// The drawers are to move from glBegin/glEnd to vertex arrays: a strip drawn in immediate mode,
+// from interleaved client arrays and from buffer objects through indices records the same.
+TEST_F(Scenes, RecorderSeesArrayDrawsAsPrimitives) {
+    struct Vertex {
+        float s, t;
+        GLubyte rgba[4];
+        float x, y, z;
+    };
+    const Vertex strip[] = {{0.0f, 0.5f, {255, 0, 0, 255}, 1, 2, 3},
+                            {1.0f, 0.25f, {0, 255, 0, 255}, 4, 5, 6},
+                            {0.5f, 1.0f, {0, 0, 255, 0}, 7, 8, 9}};
+    const GLubyte order[] = {0, 1, 2};
+    auto immediate = [&] {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (const Vertex& v : strip) glColor4ub(v.rgba[0], v.rgba[1], v.rgba[2], v.rgba[3]), glTexCoord2f(v.s, v.t), glVertex3f(v.x, v.y, v.z);
+        glEnd();
+    };
+    auto pointArraysAt = [](const void* base) {
+        const auto* b = static_cast<const char*>(base);
+        glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), b + offsetof(Vertex, s));
+        glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), b + offsetof(Vertex, rgba));
+        glVertexPointer(3, GL_FLOAT, sizeof(Vertex), b + offsetof(Vertex, x));
+    };
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    GLuint buffers[2];
+    glGenBuffers(2, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, sizeof strip, strip, GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof order, order, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+    glLineWidth(3.0f);
+    const auto primitives = record([&] {
+        immediate();
+        pointArraysAt(strip);
+        glDrawArrays(GL_TRIANGLE_STRIP, 0, 3);
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+        pointArraysAt(nullptr);
+        glDrawElements(GL_TRIANGLE_STRIP, 3, GL_UNSIGNED_BYTE, nullptr);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    });
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDeleteBuffers(2, buffers);
+    glLineWidth(1.0f);
+
+    const RecordedVertex expected[] = {{1, 2, 3, 1, 0, 0, 1, 0.0f, 0.5f},
+                                       {4, 5, 6, 0, 1, 0, 1, 1.0f, 0.25f},
+                                       {7, 8, 9, 0, 0, 1, 0, 0.5f, 1.0f}};
+    const char* ways[] = {"immediate", "client arrays", "buffers and indices"};
+    ASSERT_EQ(primitives.size(), 3u);
+    for (size_t w = 0; w < 3; ++w) {
+        const Primitive& p = primitives[w];
+        EXPECT_EQ(p.mode, GLenum(GL_TRIANGLE_STRIP)) << ways[w];
+        EXPECT_EQ(p.state.lineWidth, 3.0f) << ways[w];
+        ASSERT_EQ(p.vertices.size(), 3u) << ways[w];
+        for (size_t k = 0; k < 3; ++k) {
+            const RecordedVertex& v = p.vertices[k];
+            const RecordedVertex& e = expected[k];
+            EXPECT_TRUE(v.x == e.x && v.y == e.y && v.z == e.z && v.s == e.s && v.t == e.t) << ways[w] << ", vertex " << k;
+            EXPECT_TRUE(hasColour(v, e.r, e.g, e.b) && v.a == e.a) << ways[w] << ", vertex " << k;
+        }
     }
 }
 
