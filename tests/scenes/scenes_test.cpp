@@ -330,29 +330,41 @@ TEST_F(Scenes, WebCablesTieTheFirstThreePointsToTheSheetDuringTheCredits) {
     }
 }
 
-// The cables' far ends are the sheet cells drawn from the one random sequence: point 1's from
-// seed 5000, point 2's after marker 1's seed and its four draws. A draw missing or added anywhere
-// before moves them.
-TEST_F(Scenes, WebCableEndsFollowTheRandomSequence) {
-    const double t = 20.0;
-    std::vector<Vec3> expected;
-    seed(5000);
-    for (int n = 1; n <= 2; ++n) {
-        for (int k = 0; k < 11; ++k) {
-            const int gx = int(10.0 * random01() - 11.0);
-            const int gy = int(10.0 * random01() - 14.0);
-            expected.push_back(sheetPoint(t, gx, gy));
-        }
-        seed(uint32_t(n + 5017));
-        for (int k = 0; k < 4; ++k) nextRandom();
-    }
+// The cables' far ends at 20 s (a = 1, so each cable reaches its target): cell (gx, gy) from the
+// one random sequence, turned by 16 degrees about z and moved by the sheet's drift
+// (8 sin 0.7, 8 cos 0.5). Worked out once with the generator and those formulas in Python; point
+// 1's eleven cells come from seed 5000, point 2's after marker 1's seed (5018) and its four draws,
+// so a draw missing or added anywhere before moves them.
+TEST_F(Scenes, WebCableEndsLieOnTheDriftingSheet) {
+    const float expected[22][2] = {
+        {2.14254f, -4.24578f}, {1.72562f, 0.83617f}, {-1.29251f, -3.15017f}, {-0.74124f, -5.07269f},
+        {3.64814f, 1.38744f}, {3.51379f, -1.77198f}, {-1.84379f, -1.22765f}, {6.81450f, -6.02702f},
+        {1.45692f, -5.48268f}, {2.96946f, -7.12957f}, {3.65508f, -5.89267f}, {5.16068f, -0.25945f},
+        {4.88504f, 0.70182f}, {5.71195f, -2.18197f}, {2.27689f, -1.08636f}, {-0.19690f, 0.28489f},
+        {-2.25378f, -3.42581f}, {-0.74124f, -5.07269f}, {0.48872f, 1.52179f}, {4.19942f, -0.53508f},
+        {5.29503f, 2.89998f}, {5.43632f, -1.22071f},
+    };
     std::vector<RecordedVertex> ends;
-    for (const Primitive& p : web(3, t))
+    for (const Primitive& p : web(3, 20.0))
         if (p.mode == GL_LINE_STRIP && hasColour(p.vertices[0], 0.2f, 0.3f, 0.4f)) ends.push_back(p.vertices.back());
-    ASSERT_EQ(ends.size(), expected.size());
+    ASSERT_EQ(ends.size(), 22u);
     for (size_t k = 0; k < ends.size(); ++k) {
-        EXPECT_NEAR(ends[k].x, expected[k].x, 1e-4) << "cable " << k;
-        EXPECT_NEAR(ends[k].y, expected[k].y, 1e-4) << "cable " << k;
+        EXPECT_NEAR(ends[k].x, expected[k][0], 1e-4) << "cable " << k;
+        EXPECT_NEAR(ends[k].y, expected[k][1], 1e-4) << "cable " << k;
+    }
+}
+
+// The credits sheet drifts by (8 sin(0.06 t - 0.5), 8 cos(0.05 t - 0.5)) and turns by t - 4
+// degrees; the values below are those formulas evaluated once in Python.
+TEST(Sheet, DriftsAndTurnsWithTheTime) {
+    const struct {
+        double t, dx, dy, turn;
+    } cases[] = {{0.0, -3.835404, 7.020660, -4.0}, {20.0, 5.153741, 7.020660, 16.0}, {100.0, -5.644323, -1.686366, 96.0}};
+    for (const auto& c : cases) {
+        const SheetPlacement s = sheetPlacement(c.t);
+        EXPECT_NEAR(s.dx, c.dx, 1e-6) << c.t << " s";
+        EXPECT_NEAR(s.dy, c.dy, 1e-6) << c.t << " s";
+        EXPECT_NEAR(s.turnDegrees, c.turn, 1e-12) << c.t << " s";
     }
 }
 
