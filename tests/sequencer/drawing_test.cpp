@@ -2,6 +2,7 @@
 // draw in a pass, in which order, and under which GL state, read off the recorded primitives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -23,14 +24,15 @@ namespace {
 constexpr int kSlotBase = 40;
 constexpr GLuint kBlob = 9010, kDisc = 9013, kCallerTexture = 9999;
 
-// Each drawer is told apart by a primitive only it draws (with the record built below).
+// Each drawer is told apart by primitives only it draws, with the record built below and the
+// fades of the passes tested (the contour fans at full fade, the pulse 0).
 enum Stage { Fans, Outlines, Mosaic, Shimmer, Ribbons, Lettering, ModeScene, Quadtrees, Triangulation, Spikes };
 
 bool colourIs(const RecordedVertex& v, float r, float g, float b) {
     return std::fabs(v.r - r) < 1e-5f && std::fabs(v.g - g) < 1e-5f && std::fabs(v.b - b) < 1e-5f;
 }
 
-bool is(const Primitive& p, Stage stage, int mode) {
+bool drawnBy(const Primitive& p, Stage stage, int mode) {
     if (p.vertices.empty() && stage != Lettering) return false;
     const RecordedVertex& v = p.vertices.empty() ? RecordedVertex{} : p.vertices[0];
     auto allAtZ = [&p](float z) {
@@ -44,10 +46,10 @@ bool is(const Primitive& p, Stage stage, int mode) {
         case Mosaic: return p.mode == GL_QUADS && v.z > 3.7f;
         case Shimmer: return p.mode == GL_LINE_STRIP && (colourIs(v, 0.3f, 0.3f, 0.6f) || colourIs(v, 0.3f, 0.6f, 0.3f));
         case Ribbons: return p.mode == GL_LINE_STRIP && colourIs(v, 0.1f, 0.3f, 0.7f);
-        case Lettering: return p.mode == GL_POINTS;  // the graph paper's dots (none while f1 = 0)
+        case Lettering: return p.mode == GL_POINTS;  // the graph paper's dots (an empty primitive while f1 = 0)
         case ModeScene:
             if (p.mode != GL_LINES) return false;
-            if (mode == 0) return p.vertices.size() == 2 * 8 * 15 * 2;  // arcs: h = 1, 2 over points 0 .. 9
+            if (mode == 0) return p.vertices.size() == 2 * 8 * 15 * 2;  // arcs: two hops from points 0 .. 7, 15 segments each
             if (mode == 1) return colourIs(v, 0.4f, 0.6f, 1.1f);        // the web's chain
             return colourIs(v, 0.2f, 0.2f, 0.4f);                       // the fan's connections
         case Quadtrees: return p.mode == GL_TRIANGLE_FAN && p.vertices.size() == 4 && colourIs(v, 0.1f, 0.15f, 0.2f);
@@ -65,22 +67,23 @@ struct StageState {
     GLenum src, dst;
     float lineWidth;           // 0: not checked
     bool depthTest, cullFace;
+    int texture2D;             // 1 on, 0 off, -1 not checked
     GLuint texture;            // 0: not checked
     int pushes;                // above the caller's model-view depth
     bool panned;               // model-view = camera, pan and (shiftX, shiftY); else not checked
     float shiftX, shiftY;
 };
 const StageState kStages[] = {
-    {"contour fans", GL_ONE, GL_ZERO, 1.0f, true, true, kBlob, 1, true, 0, 0},
-    {"contour outlines", GL_ONE, GL_ZERO, 5.5f, true, true, kBlob, 1, true, 0, 0},
-    {"mosaic", GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0.0f, true, false, kDisc, 2, true, 0, 0},
-    {"shimmer", GL_ONE, GL_ZERO, 5.0f, false, false, kBlob, 3, true, 0.15f, -0.15f},
-    {"ribbons", GL_ONE, GL_ONE, 2.0f, false, false, kBlob, 2, true, 0, 0},
-    {"lettering", GL_ONE, GL_ONE, 0.0f, false, false, kBlob, 2, false, 0, 0},  // in the sheet's frame
-    {"mode scene", GL_ONE, GL_ONE, 1.0f, false, false, kBlob, 1, true, 0, 0},
-    {"quadtrees", GL_ONE, GL_ONE, 1.0f, false, false, 0, 1, true, 0, 0},
-    {"triangulation", GL_ONE, GL_ONE, 1.0f, false, false, 0, 1, true, 0, 0},
-    {"spikes", GL_ONE, GL_ONE, 1.0f, false, false, 0, 2, true, 0, 0},
+    {"contour fans", GL_ONE, GL_ZERO, 1.0f, true, true, 0, kBlob, 1, true, 0, 0},
+    {"contour outlines", GL_ONE, GL_ZERO, 5.5f, true, true, 0, kBlob, 1, true, 0, 0},
+    {"mosaic", GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0.0f, true, false, 1, kDisc, 2, true, 0, 0},
+    {"shimmer", GL_ONE, GL_ZERO, 5.0f, false, false, 0, kBlob, 3, true, 0.15f, -0.15f},
+    {"ribbons", GL_ONE, GL_ONE, 2.0f, false, false, 0, kBlob, 2, true, 0, 0},
+    {"lettering", GL_ONE, GL_ONE, 0.0f, false, false, -1, kBlob, 2, false, 0, 0},  // in the sheet's frame
+    {"mode scene", GL_ONE, GL_ONE, 1.0f, false, false, -1, kBlob, 1, true, 0, 0},
+    {"quadtrees", GL_ONE, GL_ONE, 1.0f, false, false, 0, 0, 1, true, 0, 0},
+    {"triangulation", GL_ONE, GL_ONE, 1.0f, false, false, 0, 0, 1, true, 0, 0},
+    {"spikes", GL_ONE, GL_ONE, 1.0f, false, false, -1, 0, 2, true, 0, 0},
 };
 
 TEST(SequencerDrawing, DrawersInOrderUnderTheirState) {
@@ -168,13 +171,14 @@ TEST(SequencerDrawing, DrawersInOrderUnderTheirState) {
             size_t first = primitives.size(), last = 0;
             for (size_t k = 0; k < primitives.size(); ++k) {
                 const Primitive& p = primitives[k];
-                if (!is(p, stage, mode)) continue;
+                if (!drawnBy(p, stage, mode)) continue;
                 first = std::min(first, k), last = k;
                 const auto& s = p.state;
                 EXPECT_TRUE(s.blend && s.blendSrc == want.src && s.blendDst == want.dst) << want.name << ": blending";
                 EXPECT_TRUE(want.lineWidth == 0 || s.lineWidth == want.lineWidth) << want.name << ": line width " << s.lineWidth;
                 EXPECT_EQ(s.depthTest, want.depthTest) << want.name << ": depth test";
                 EXPECT_EQ(s.cullFace, want.cullFace) << want.name << ": face culling";
+                EXPECT_TRUE(want.texture2D < 0 || s.texture2D == (want.texture2D == 1)) << want.name << ": 2-D texturing";
                 EXPECT_TRUE(want.texture == 0 || s.texture == want.texture) << want.name << ": bound texture " << s.texture;
                 EXPECT_EQ(s.modelViewDepth, callerDepth + want.pushes) << want.name << ": model-view depth";
                 if (!want.panned) continue;
@@ -192,9 +196,9 @@ TEST(SequencerDrawing, DrawersInOrderUnderTheirState) {
 
         // The shimmer's jitter comes from the sequence seeded with trunc(1000 t) = 97000: its first
         // strip vertex is contour point 7 mapped, (47 - 96, 30 - 72) * 0.08, plus 0.05 times the
-        // second and third draws (23683 and 8494 of 32767; the first goes to the contour).
+        // second and third draws (23683 and 8494 of 32767, the generator run once in Python; the first goes to the contour).
         for (const Primitive& p : primitives)
-            if (is(p, Shimmer, mode)) {
+            if (drawnBy(p, Shimmer, mode)) {
                 EXPECT_NEAR(p.vertices[0].x, -3.92 + 0.05 * 23683 / 32767, 1e-5);
                 EXPECT_NEAR(p.vertices[0].y, -3.36 + 0.05 * 8494 / 32767, 1e-5);
                 break;
