@@ -244,7 +244,13 @@ void swapIn(Fn& entry, Fn& real, Fn wrapper) {
 
 GLRecorder::GLRecorder() {
     // The first call through each pointer lets epoxy put the driver's entry point in it; a wrapper
-    // installed before that would be overwritten by epoxy's resolver.
+    // installed before that would be overwritten by epoxy's resolver. These calls leave the current
+    // attributes as they were and draw nothing.
+    GLfloat colour[4], coords[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, coords);
+    const bool discarding = glIsEnabled(GL_RASTERIZER_DISCARD);
+    glEnable(GL_RASTERIZER_DISCARD);
     glColor3f(1, 1, 1);
     glColor3d(1, 1, 1);
     glColor3ub(255, 255, 255);
@@ -265,6 +271,9 @@ GLRecorder::GLRecorder() {
     glDrawElements(GL_POINTS, 0, GL_UNSIGNED_BYTE, nullptr);
     glDrawRangeElements(GL_POINTS, 0, 0, 0, GL_UNSIGNED_BYTE, nullptr);
     glMultiDrawArrays(GL_POINTS, &first, &none, 0);
+    if (!discarding) glDisable(GL_RASTERIZER_DISCARD);
+    glColor4fv(colour);
+    glTexCoord4fv(coords);
 
     swapIn(epoxy_glBegin, realBegin, begin);
     swapIn(epoxy_glEnd, realEnd, end);

@@ -371,7 +371,8 @@ TEST(Sheet, DriftsAndTurnsWithTheTime) {
 // ---- The recorder ----------------------------------------------------------------------------
 
 // The drawers are to move from glBegin/glEnd to vertex arrays: a strip drawn in immediate mode,
-// from interleaved client arrays and from buffer objects through indices records the same.
+// from interleaved client arrays and from buffer objects through indices records the same, and a
+// draw without a colour array takes the colour set before the recorder started.
 TEST_F(Scenes, RecorderSeesArrayDrawsAsPrimitives) {
     struct Vertex {
         float s, t;
@@ -406,7 +407,12 @@ TEST_F(Scenes, RecorderSeesArrayDrawsAsPrimitives) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
     glLineWidth(3.0f);
+    glColor4f(0.25f, 0.5f, 0.75f, 1.0f);  // set before recording: a draw without a colour array takes it
     const auto primitives = record([&] {
+        glDisableClientState(GL_COLOR_ARRAY);
+        pointArraysAt(strip);
+        glDrawArrays(GL_POINTS, 1, 1);
+        glEnableClientState(GL_COLOR_ARRAY);
         immediate();
         pointArraysAt(strip);
         glDrawArrays(GL_TRIANGLE_STRIP, 0, 3);
@@ -426,10 +432,13 @@ TEST_F(Scenes, RecorderSeesArrayDrawsAsPrimitives) {
     const RecordedVertex expected[] = {{1, 2, 3, 1, 0, 0, 1, 0.0f, 0.5f},
                                        {4, 5, 6, 0, 1, 0, 1, 1.0f, 0.25f},
                                        {7, 8, 9, 0, 0, 1, 0, 0.5f, 1.0f}};
+    ASSERT_EQ(primitives.size(), 4u);
+    ASSERT_EQ(primitives[0].vertices.size(), 1u);
+    const RecordedVertex& lone = primitives[0].vertices[0];
+    EXPECT_TRUE(lone.x == 4 && lone.s == 1.0f && hasColour(lone, 0.25f, 0.5f, 0.75f)) << "the current colour";
     const char* ways[] = {"immediate", "client arrays", "buffers and indices"};
-    ASSERT_EQ(primitives.size(), 3u);
     for (size_t w = 0; w < 3; ++w) {
-        const Primitive& p = primitives[w];
+        const Primitive& p = primitives[w + 1];
         EXPECT_EQ(p.mode, GLenum(GL_TRIANGLE_STRIP)) << ways[w];
         EXPECT_EQ(p.state.lineWidth, 3.0f) << ways[w];
         ASSERT_EQ(p.vertices.size(), 3u) << ways[w];
