@@ -60,8 +60,8 @@ bool drawnBy(const Primitive& p, Stage stage, int mode) {
 }
 
 // What each drawer sees, in the sequencer's order. The caller leaves depth test, face culling,
-// blending, 2-D texturing, line width 3 and a texture of its own on; the sequencer turns the depth
-// test and culling off only after the mosaic.
+// blending, 2-D texturing, line width 3 and a texture of its own on; the sequencer turns culling
+// off before the contour fans and the depth test off only after the mosaic.
 struct StageState {
     const char* name;
     GLenum src, dst;
@@ -74,8 +74,8 @@ struct StageState {
     float shiftX, shiftY;
 };
 const StageState kStages[] = {
-    {"contour fans", GL_ONE, GL_ZERO, 1.0f, true, true, 0, kBlob, 1, true, 0, 0},
-    {"contour outlines", GL_ONE, GL_ZERO, 5.5f, true, true, 0, kBlob, 1, true, 0, 0},
+    {"contour fans", GL_ONE, GL_ZERO, 1.0f, true, false, 0, kBlob, 1, true, 0, 0},
+    {"contour outlines", GL_ONE, GL_ZERO, 5.5f, true, false, 0, kBlob, 1, true, 0, 0},
     {"mosaic", GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, 0.0f, true, false, 1, kDisc, 2, true, 0, 0},
     {"shimmer", GL_ONE, GL_ZERO, 5.0f, false, false, 0, kBlob, 3, true, 0.15f, -0.15f},
     {"ribbons", GL_ONE, GL_ONE, 2.0f, false, false, 0, kBlob, 2, true, 0, 0},
