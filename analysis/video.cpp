@@ -77,7 +77,7 @@ void readFrame(VideoImages& im, int32_t index, int width, int height) {
     im.frameImage.setTo(cv::Scalar::all(0));
 }
 
-// The old contour search of the C interface cleared the image's outermost rows and columns
+// The C interface's contour search (cvFindContours) cleared the image's outermost rows and columns
 // before following borders (its tracing needs a zero frame), so edges touching the image border
 // never started a contour. OpenCV 4 pads a copy instead; clearing the frame here gives the same
 // contours. The search also marked the pixels it visited, but a later search binarises the image

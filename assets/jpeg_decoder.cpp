@@ -714,8 +714,8 @@ struct JpegDecoderState {
     // One block, T.81 F.2.2.1 and F.2.2.2. Coefficients at natural index, not dequantised.
     void decodeSequentialBlock(int16_t* block, uint8_t& extent, Component& c, const HuffmanSlot& dc,
                                const HuffmanSlot& ac) {
-        // Positions below the old extent may hold stale values: clear them first, which leaves
-        // the block exactly as zeroing the skipped positions would.
+        // Positions below the previous extent may hold stale values: clear them first, which
+        // leaves the block exactly as zeroing the skipped positions would.
         if (extent > 1) std::memset(block, 0, 64 * sizeof(int16_t));
         c.predictor = wrapAdd(c.predictor, decodeDcDifference(dc));
         block[0] = int16_t(c.predictor);

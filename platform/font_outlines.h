@@ -1,6 +1,5 @@
 // Glyph outlines of one font face: what the outline font of the lettering needs from the
-// platform's font system (the Windows-era outline-glyph call of the GDI, here FreeType with a
-// fontconfig look-up).
+// platform's font system (FreeType with a fontconfig look-up).
 //
 // Conventions: coordinates are font design units (unitsPerEm of them make one em), y up, the
 // origin on the baseline at the pen position. Curves come unflattened, as the font stores them

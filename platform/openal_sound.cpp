@@ -88,7 +88,7 @@ public:
         if (!device_) return 0;
         ALint state = AL_STOPPED;
         alGetSourcei(source_, AL_SOURCE_STATE, &state);
-        // A stopped source reports its offset as 0, as the classic player did.
+        // Position 0 once playback has stopped (sound.h), whatever offset the source kept.
         if (state != AL_PLAYING && state != AL_PAUSED) return 0;
         ALint offset = 0;
         alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);

@@ -72,8 +72,8 @@ public:
 
     [[noreturn]] void exitProcess(int status) override {
         std::fflush(stdout);
-        // SDL_Quit lets the X11 clipboard owner hand its text to a clipboard manager.
-        SDL_Quit();
+        // Shutting down lets the X11 clipboard owner hand its text to a clipboard manager.
+        shutDownPlatform();
         std::exit(status);
     }
 };
@@ -86,5 +86,7 @@ SystemServices* installed = &sdlSystem;
 void installSystemServices(SystemServices* services) { installed = services ? services : &sdlSystem; }
 
 SystemServices& systemServices() { return *installed; }
+
+void shutDownPlatform() { SDL_Quit(); }
 
 }  // namespace ostravel

@@ -81,6 +81,8 @@ public:
         SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
         SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+        // Kept for the off-screen context, which createOffscreen makes with the same attributes.
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, request.debugContexts ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
 
         Uint32 flags = SDL_WINDOW_OPENGL | (request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
         if (request.fullscreen) flags |= SDL_WINDOW_FULLSCREEN;

@@ -1,10 +1,9 @@
 // The music player: the few operations the show makes on its sound library.
 //
-// Mapping of the classic tracker-player calls: init (mix rate, software channels, flags) opens
-// the sound device; loadSample decodes a whole Ogg Vorbis file into one buffer; the sample plays
-// once (loop off) on channel 0, the first source; position is the play position in samples (0
-// once playback has stopped); frequency is the sample's rate; volume 0..255 applies to all
-// channels at once.
+// What each operation does: init (mix rate, software channels, flags) opens the sound device;
+// loadSample decodes a whole Ogg Vorbis file into one buffer; the sample plays once (loop off) on
+// channel 0, the first source; position is the play position in samples (0 once playback has
+// stopped); frequency is the sample's rate; volume 0..255 applies to all channels at once.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The process-level services of the platform: message boxes, clipboard, the performance
-// counter, the cursor position and process exit.
+// counter, the cursor position, process exit and shut-down.
 //
 // The program calls the free functions below; they go to the installed SystemServices. By
 // default that is the SDL2 implementation (sdl_system.cpp); tests install a fake that records
@@ -48,5 +48,9 @@ inline bool copyToClipboard(const std::string& text) { return systemServices().c
     systemServices().exitProcess(status);
     std::abort();  // an implementation that returned would break the contract
 }
+
+// Shuts the window system and everything else of the platform down, whichever services are
+// installed: for programs that end by returning from main rather than through exitProcess.
+void shutDownPlatform();
 
 }  // namespace ostravel

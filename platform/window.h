@@ -1,6 +1,6 @@
 // The window, its GL context and the off-screen surface, as the shell needs them.
 //
-// One top-level window with a double-buffered GL context (legacy / compatibility profile), and
+// One top-level window with a double-buffered GL context (compatibility profile), and
 // an off-screen surface for the rendering passes: a second GL context that shares objects with
 // the window's and draws into its own 1024 x 1024 framebuffer object (RGBA8 colour,
 // DEPTH24_STENCIL8). Each context keeps its own GL state, which the passes rely on.
@@ -51,8 +51,9 @@ struct WindowRequest {
     int x = 0, y = 0;
     int width = 800, height = 600;
     int depthBits = 24;
-    bool fullscreen = false;  // popup window without cursor at a changed display mode
-    bool hidden = false;      // never shown (capture tool, tests)
+    bool fullscreen = false;     // popup window without cursor at a changed display mode
+    bool hidden = false;         // never shown (capture tool, tests)
+    bool debugContexts = false;  // KHR_debug contexts, the window's and the off-screen surface's
 };
 
 class WindowSystem {

@@ -9,7 +9,7 @@
 
 namespace ostravel {
 
-// One glyph's box and advance (the fields a GDI outline font reports per glyph).
+// One glyph's box and advance (the fields of GDI's GLYPHMETRICSFLOAT).
 struct GlyphMetrics {
     float blackBoxX = 0.0f;  // width of the smallest box around the outline
     float blackBoxY = 0.0f;  // its height

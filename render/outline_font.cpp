@@ -15,7 +15,7 @@ namespace ostravel {
 
 namespace {
 
-// The face the lettering asks for: "Arial" at weight 700. The classic font request also names a
+// The face the lettering asks for: "Arial" at weight 700. The show's font request also names a
 // cell height of 24 and an average width of 12; outlines come in ems whatever the height, and
 // that width is within a few per cent of the face's own average, so neither is passed on.
 constexpr const char* kFaceName = "Arial";

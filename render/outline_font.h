@@ -1,7 +1,7 @@
 // Extruded 3-D lettering: a bold "Arial" face turned into one display list per character, and
 // the print routine that lays a line out with those lists.
 //
-// Glyph geometry (what the classic outline-font call builds with polygons): coordinates in ems,
+// Glyph geometry (what GDI's outline-font call builds in polygon mode): coordinates in ems,
 // curves flattened to a chordal deviation of kGlyphDeviation font design units (coarse on
 // purpose: the facets are the lettering's look), the front face tessellated at z = 0 facing +z
 // (non-zero winding, so counter-wound contours stay holes), the back face at z = -extrusion

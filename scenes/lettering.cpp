@@ -22,7 +22,7 @@ constexpr int kPaperHalf = 15;  // the fixed layers cover columns and rows -15 .
 
 void vertex(double x, double y) { glVertex3f(float(x), float(y), 0.0f); }
 
-// Step 7 and 8: graph-paper lines and dots, reaching 15 f1 from the centre.
+// The graph paper: lines and dots, reaching 15 f1 from the centre.
 void drawGraphPaper(const SceneTime& time, double f1) {
     const double t = time.localTime;
     const int i0 = int(std::trunc(-15.0 * f1));
@@ -51,7 +51,8 @@ void drawGraphPaper(const SceneTime& time, double f1) {
     glEnd();
 }
 
-// Step 9.1: bars that hang still until 105 s, then drop at random speeds after random delays.
+// The falling bars: they hang still until 105 s, then drop at random speeds after random
+// delays.
 void drawFallingBars(const SceneTime& time) {
     const double t = time.localTime;
     seed(23000);
@@ -75,7 +76,7 @@ void drawFallingBars(const SceneTime& time) {
     }
 }
 
-// Step 9.2: round dots on the graph paper's points that shrink away as f1 reaches 1.
+// The dot screen: round dots on the graph paper's points that shrink away as f1 reaches 1.
 void drawDotScreen(const SceneTime& time, const TextureBank& textures, double f1) {
     glEnable(GL_TEXTURE_2D);
     bindTexture(textures, time.textureSlotBase + kDotScreenTextureSlot);
@@ -97,9 +98,9 @@ void drawDotScreen(const SceneTime& time, const TextureBank& textures, double f1
     glEnd();
 }
 
-// Step 9.3: about a tenth of the cells pop up pictures from 11 s and take them away from 32 s.
-// The flashing extent is the horizontal one (the card seems to flip about its vertical axis);
-// every brightness term scales all three colour components, so the cards stay warm grey.
+// The picture cards: about a tenth of the cells pop up pictures from 11 s and take them away
+// from 32 s. The flashing extent is the horizontal one (the card seems to flip about its vertical
+// axis); every brightness term scales all three colour components, so the cards stay warm grey.
 void drawPictureCards(const SceneTime& time, const TextureBank& textures) {
     const double t = time.localTime;
     seed(9975);
@@ -130,10 +131,10 @@ void drawPictureCards(const SceneTime& time, const TextureBank& textures) {
         }
 }
 
-// Step 9.4: a small cross in the middle of every graph-paper square (between the paper's lines),
-// its arms and brightness following w: all crosses grow in with f2, and single ones flash up
-// whenever their own sine peaks. Untextured, so the crosses keep their colour whatever texture the
-// layers before left bound.
+// The flickering grid: a small cross in the middle of every graph-paper square (between the
+// paper's lines), its arms and brightness following w: all crosses grow in with f2, and single
+// ones flash up whenever their own sine peaks. Untextured, so the crosses keep their colour
+// whatever texture the layers before left bound.
 void drawGridFlicker(const SceneTime& time, double f2) {
     seed(100);
     glLineWidth(1.0f);
@@ -189,7 +190,7 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
                    const GlyphLists& font, double f1, double f2) {
     const double t = time.localTime;
 
-    // 1. The sheet's frame: everything below drifts and turns with it.
+    // The sheet's frame: everything below drifts and turns with it.
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glColor3f(0.1f, 0.1f, 0.2f);
@@ -199,13 +200,13 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
     glTranslatef(float(sheet.dx), float(sheet.dy), 0.0f);
     glRotatef(float(sheet.turnDegrees), 0.0f, 0.0f, 1.0f);
 
-    // 2.
+    // The lettering's own level, texturing off for the untextured glyphs.
     glEnable(GL_TEXTURE_2D);
     seed(100000);
     glPushMatrix();
     glDisable(GL_TEXTURE_2D);
 
-    // 3. Title and credits.
+    // Title and credits.
     if (t < kCreditsEnd) {
         for (size_t row = 0; row < kCreditLines.size(); ++row) {
             const CreditLine& line = kCreditLines[row];
@@ -221,11 +222,11 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
         }
     }
 
-    // 4.
+    // The greetings' level, drawn without blending.
     glPushMatrix();
     glDisable(GL_BLEND);
 
-    // 5. Greetings: turned a quarter, mirrored, sliding in one after the other.
+    // Greetings: turned a quarter, mirrored, sliding in one after the other.
     if (t > kGreetingsFrom && t < kGreetingsTo) {
         for (size_t j = 0; j < greetings.size(); ++j) {
             seed(uint32_t(25488 + 4 * j));
@@ -245,14 +246,13 @@ void drawLettering(const SceneTime& time, const std::vector<std::string>& greeti
         }
     }
 
-    // 6.
+    // Back on the sheet's frame.
     glPopMatrix();
     glPopMatrix();
 
-    // 7, 8.
+    // The paper and its decoration, drifting and turning with the sheet.
     drawGraphPaper(time, f1);
 
-    // 9.
     drawFallingBars(time);
     drawDotScreen(time, textures, f1);
     drawPictureCards(time, textures);

@@ -70,8 +70,11 @@ void cables(const SceneTime& time, const FrameAnalysis& frame, int n, double a) 
             const double tx = dx[cable], ty = 3.0 * s * s * dy[cable];  // direction of the path here
             const double length = std::sqrt(tx * tx + ty * ty);
             const double side = length < 1e-8 ? 0.0 : 0.04 / length;
-            const double v = 0.1 * k - 1.2 * t;
-            glTexCoord2f(0.0f, static_cast<GLfloat>(v - std::floor(v)));
+            // Continuous along the band (the texture repeats), scrolling at -1.2 a second; the same
+            // whole number taken off every sample keeps the far edge's 0.2 within three repeats of
+            // it, so the band stays a soft glow instead of dozens of repeats across a few pixels.
+            const double v = 0.1 * k - 1.2 * t - std::floor(-1.2 * t);
+            glTexCoord2f(0.0f, static_cast<GLfloat>(v));
             vertex(x - ty * side, y + tx * side);
             glTexCoord2f(1.0f, 0.2f);
             vertex(x + ty * side, y - tx * side);

@@ -20,7 +20,6 @@
 // sections of the timetable marked.
 // Exit status: 0 when the show played to its end, 1 on bad arguments, 2 when it could not start
 // or ended early, 3 when the figures could not be written.
-#include <SDL.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -310,7 +309,7 @@ int main(int argc, char** argv) {
     if (videoStamp() != videoAtStart)
         std::printf("warning: textures/try1.avi changed during the run; the figures after that are not the show's\n");
     if (frames.empty()) {
-        SDL_Quit();
+        shutDownPlatform();
         return 2;
     }
 
@@ -365,6 +364,6 @@ int main(int argc, char** argv) {
         }
     }
     std::fflush(stdout);
-    SDL_Quit();
+    shutDownPlatform();
     return status;
 }

@@ -1,6 +1,6 @@
 // The frame analysis: its formulas at their bounds, and whole passes on the show's real video
-// against the same steps done here with OpenCV, the contours through the old C contour search
-// (cvFindContours, still in OpenCV 4), which alters the image it searches.
+// against the same steps done here with OpenCV, the contours through the C interface's contour
+// search (cvFindContours, still in OpenCV 4), which alters the image it searches.
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -76,7 +76,7 @@ TEST(AnalysisFormulas, SpeedFrameDarkeningWeightCornersAndGates) {
 
 using Contours = std::vector<std::vector<cv::Point>>;
 
-// The old interface's search: alters `edges` in place; the top-level list by next-sibling links.
+// The C interface's search: alters `edges` in place; the top-level list by next-sibling links.
 Contours searchInPlace(cv::Mat& edges) {
     CvMemStorage* storage = cvCreateMemStorage(0);
     CvSeq* first = nullptr;
@@ -243,31 +243,38 @@ TEST_F(ShowVideoAnalysis, ReadsAndShortStepsGiveTheSamePixelsAsSeeks) {
 
 TEST_F(ShowVideoAnalysis, TrackedPointsFollowTheCornersWithFrameRateWeightAndJitter) {
     const double t = 20.0;  // video still (speed 0): the smoothing alone moves the points
-    struct Case { int framesRendered; double weight; };
-    for (const Case& c : std::vector<Case>{{40 * 21, 1.0}, {250 * 21, 0.2308319}, {2 * 21, 3.0314331}}) {
-        SCOPED_TRACE("frames rendered " + std::to_string(c.framesRendered));
-        std::array<Vec3, kMaxCorners> before = video.frame.trackedPoints;
-        for (Vec3& p : video.frame.trackedPoints) p.status = 7;  // left alone by the analysis
-        const float untouched = video.frame.trackedPoints[1700].x = 123.0f;
-        analyseAt(0, t, 5.5, 1.0, 0.0, c.framesRendered);
+    // Point i moves the share a = min(1, (0.195 + 0.0001 i) w) of the way from where it was to its
+    // corner (centred on the 384 x 288 video); the first 50 then wobble by 7.2 sin(r t 0.6 + 0.1 i)
+    // across and 7.2 sin(r' t 0.8 + 0.1 i) up, r and r' the numbers 2i + 1 and 2i + 2 of the
+    // sequence after seed(10000). Worked out once by hand and with the generator's formula,
+    // for the weights w = 1, 0.2308319 and 3.0314331.
+    struct Point { int i; double a[3]; double wobbleX, wobbleY; };
+    const Point points[] = {
+        {0, {0.195, 0.04501222, 0.59112945}, -4.024356, -0.437688},
+        {1, {0.1951, 0.04503530, 0.59143260}, -6.909344, -3.542425},
+        {49, {0.1999, 0.04614330, 0.60598348}, 5.841649, -0.753861},
+        {50, {0.2, 0.04616638, 0.60628662}, 0.0, 0.0},
+        {200, {0.215, 0.04962886, 0.65175812}, 0.0, 0.0},
+    };
+    const int framesRendered[] = {40 * 21, 250 * 21, 2 * 21};
+    for (int w = 0; w < 3; ++w) {
+        SCOPED_TRACE("frames rendered " + std::to_string(framesRendered[w]));
+        for (Vec3& p : video.frame.trackedPoints) p = makeVec3(100.0f, -60.0f, 5.0f, 7);  // status left alone
+        analyseAt(0, t, 5.5, 1.0, 0.0, framesRendered[w]);
         const FrameAnalysis& f = video.frame;
         ASSERT_GT(f.cornerCount, 200);
         ASSERT_LT(f.cornerCount, 1700);
-        seed(10000);
-        for (int i = 0; i < f.cornerCount; ++i) {
-            const double a = std::min(1.0, (0.195 + 0.0001 * i) * c.weight);
-            double x = before[i].x + a * ((f.corners[i][0] - 192) - before[i].x);
-            double y = before[i].y + a * ((f.corners[i][1] - 144) - before[i].y);
-            if (i < 50) {
-                x = float(x) + 7.2 * std::sin(random01() * t * 0.6 + 0.1 * i);
-                y = float(y) + 7.2 * std::sin(random01() * t * 0.8 + 0.1 * i);
-            }
-            ASSERT_NEAR(f.trackedPoints[i].x, x, 2e-3 * std::max(1.0, std::fabs(x))) << "point " << i;
-            ASSERT_NEAR(f.trackedPoints[i].y, y, 2e-3 * std::max(1.0, std::fabs(y))) << "point " << i;
-            ASSERT_EQ(f.trackedPoints[i].z, 0.0f);
-            ASSERT_EQ(f.trackedPoints[i].status, 7);
+        for (const Point& p : points) {
+            const double x = 100.0 + p.a[w] * (f.corners[p.i][0] - 192 - 100.0) + p.wobbleX;
+            const double y = -60.0 + p.a[w] * (f.corners[p.i][1] - 144 + 60.0) + p.wobbleY;
+            EXPECT_NEAR(f.trackedPoints[p.i].x, x, 1e-3 * std::max(1.0, std::fabs(x))) << "point " << p.i;
+            EXPECT_NEAR(f.trackedPoints[p.i].y, y, 1e-3 * std::max(1.0, std::fabs(y))) << "point " << p.i;
+            EXPECT_EQ(f.trackedPoints[p.i].z, 0.0f);
+            EXPECT_EQ(f.trackedPoints[p.i].status, 7);
         }
-        EXPECT_EQ(f.trackedPoints[1700].x, untouched);
+        // Beyond the corners found, points stay where they were.
+        EXPECT_EQ(f.trackedPoints[1700].x, 100.0f);
+        EXPECT_EQ(f.trackedPoints[1700].z, 5.0f);
         EXPECT_EQ(randomState(), [] { seed(10000); for (int i = 0; i < 100; ++i) nextRandom(); return randomState(); }());
     }
 }

@@ -4,7 +4,7 @@
 
 using namespace ostravel;
 
-TEST(CameraLineFormat, ClassicShortestStyle) {
+TEST(CameraLineFormat, GcvtSixDigitStyle) {
     EXPECT_EQ(formatCameraNumber(1.5), "1.5");
     EXPECT_EQ(formatCameraNumber(-2.0), "-2.");
     EXPECT_EQ(formatCameraNumber(0.25), "0.25");

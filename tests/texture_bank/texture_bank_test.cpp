@@ -130,7 +130,7 @@ TEST(TextureBankLoaders, TopRowOfTheFileIsTheTopOfTheTexture) {
     }));
     auto bank = std::make_unique<TextureBank>();
     gSwaps = 0;
-    loadTexture(*bank, countSwap, path.c_str(), 10);
+    ASSERT_TRUE(loadTexture(*bank, countSwap, path.c_str(), 10));
     EXPECT_EQ(gSwaps, 1);
     EXPECT_DOUBLE_EQ(gSwapArgument, 0.1);
     ASSERT_NE(bank->names[10], 0u);
@@ -164,7 +164,7 @@ TEST(TextureBankLoaders, AnyWidthAndGreyFiles) {
     }), "-grayscale");
     auto bank = std::make_unique<TextureBank>();
     for (const std::string& path : {odd, grey}) {
-        loadTexture(*bank, nullptr, path.c_str(), 20);
+        ASSERT_TRUE(loadTexture(*bank, nullptr, path.c_str(), 20));
         int w = 0, h = 0;
         const std::vector<uint8_t> texels = readTexels(GL_RGB, w, h);
         const Rgb decoded = decode(path);
@@ -189,7 +189,7 @@ TEST(TextureBankLoaders, AlphaTextureKeepsItsBottomRowTransparent) {
         return std::array<int, 3>{0, 255 - (x + y) * 15, 0};
     }));
     auto bank = std::make_unique<TextureBank>();
-    loadTextureWithAlpha(*bank, countSwap, colour.c_str(), alpha.c_str(), 13);
+    ASSERT_TRUE(loadTextureWithAlpha(*bank, countSwap, colour.c_str(), alpha.c_str(), 13));
     int tw = 0, th = 0;
     const std::vector<uint8_t> texels = readTexels(GL_RGBA, tw, th);
     ASSERT_EQ(tw, w);
@@ -211,7 +211,7 @@ TEST(TextureBankLoaders, NormalMaps) {
     ScopedFakeSystem system;
     auto bank = std::make_unique<TextureBank>();
     const std::string flat = makeJpeg("flat.jpg", paint(12, 10, [](int, int) { return std::array<int, 3>{100, 100, 100}; }));
-    loadNormalMap(*bank, flat.c_str(), 60);
+    ASSERT_TRUE(loadNormalMap(*bank, flat.c_str(), 60));
     int w = 0, h = 0;
     std::vector<uint8_t> texels = readTexels(GL_RGB, w, h);
     ASSERT_EQ(w, 12);
@@ -226,7 +226,7 @@ TEST(TextureBankLoaders, NormalMaps) {
         const int v = x == 0 || y == 0 ? 250 : 20;
         return std::array<int, 3>{v, v, v};
     }), "-sample 1x1 -quality 100");
-    loadNormalMap(*bank, ridge.c_str(), 61);
+    ASSERT_TRUE(loadNormalMap(*bank, ridge.c_str(), 61));
     texels = readTexels(GL_RGB, w, h);
     const Rgb height = decode(ridge);
     auto hgt = [&](int i, int j) { return int(height.pixels[size_t((((i + 8) % 8) * 16 + (j + 16) % 16) * 3)]); };

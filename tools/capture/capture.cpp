@@ -28,7 +28,6 @@
 // --gl-errors counts the GL errors of both contexts (KHR_debug, soak_probes.h) and prints them.
 // Exit status: 0 on success, 1 on bad arguments, 2 when the show could not start, ended early or
 // reported a problem, 3 when the video could not be written.
-#include <SDL.h>
 #include <signal.h>
 #include <stb/stb_image_write.h>
 #include <unistd.h>
@@ -301,7 +300,6 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (!options.x11) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // What the user names is named from where the tool was started, not from inside the show
     // folder (which need not be writable once installed).
     const std::filesystem::path startedIn = std::filesystem::current_path();
@@ -453,6 +451,6 @@ int main(int argc, char** argv) {
         printFigures(label, ms);
     }
     std::fflush(stdout);
-    SDL_Quit();
+    shutDownPlatform();
     return status;
 }

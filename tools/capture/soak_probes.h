@@ -8,7 +8,6 @@
 // which is drained and counted when the callback goes in.
 #pragma once
 
-#include <SDL.h>
 #include <malloc.h>
 
 #include <algorithm>
@@ -52,8 +51,9 @@ public:
     void restoreDisplayMode() override { inner_.restoreDisplayMode(); }
     void showCursor(bool shown) override { inner_.showCursor(shown); }
     WindowFailure createWindow(const WindowRequest& request) override {
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_DEBUG_FLAG);
-        const WindowFailure failure = inner_.createWindow(request);
+        WindowRequest debugging = request;
+        debugging.debugContexts = true;
+        const WindowFailure failure = inner_.createWindow(debugging);
         if (failure == WindowFailure::None) watchCurrentContext();
         return failure;
     }
