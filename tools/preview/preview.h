@@ -31,7 +31,7 @@ struct PreviewSettings {
     double from = 0.0;           // the first jump (none at 0)
     bool loop = false;           // loop from loopA to loopB from the start
     double loopA = 0.0, loopB = 0.0;
-    std::string shaders;         // folder of shader sources to watch; empty: no watch
+    std::string shaders{};       // folder of shader sources to watch; empty: no watch
     std::string frames = ".";    // where F12 writes its PNG files
     bool overlay = true;         // draw the overlay (needs the platform's window)
     JumpWarmUp warmUp{};
