@@ -149,7 +149,8 @@ JumpEnd jumpShow(double t, const JumpWarmUp& warmUp) {
     StepReplay target = replayUntil(std::clamp(t, 0.0, kShowLength), 60);
     if (target.frames == 0) target = replaySteps(1, 60);
     const int64_t drawnFrom = std::max<int64_t>(0, target.frames - std::max(0, warmUp.drawn));
-    const int64_t first = std::max<int64_t>(0, drawnFrom - std::max(0, warmUp.unseen));
+    const int64_t first =
+        target.showTime < warmUp.fromStartBefore ? 0 : std::max<int64_t>(0, drawnFrom - std::max(0, warmUp.unseen));
 
     // The warm-up's own clock: the run's may be real time, or hold still at a pause.
     SystemServices& runServices = systemServices();
