@@ -325,12 +325,6 @@ bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& s
         after.texture = before.texture;
         publish(bank, after);
     }
-    for (ShaderContextState& state : bank.contextStates) {
-        if (old == 0) continue;
-        if (state.vertex == old) state.vertex = handle;
-        if (state.fragment == old) state.fragment = handle;
-        state.inUse = ~0u;  // made current again by the next profile change in that context
-    }
     return true;
 }
 

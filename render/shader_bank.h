@@ -104,9 +104,9 @@ void loadVertexProgram(ShaderBank& bank, int slot);
 void loadFragmentProgram(ShaderBank& bank, int slot);
 void bindProgram(ShaderBank& bank, int slot);
 // A new program of the stage (kVertexProfile or kFragmentProfile) from source, in place of the
-// slot's: the slot's parameters are looked up again by name in it and keep their values, and each
-// context that had the old program bound has the new one bound. False (slot unchanged, `log` the
-// compiler's or linker's words) when it does not compile or link.
+// slot's: the slot's parameters are looked up again by name in it and keep their values. It is
+// in use once the slot is bound again (the passes bind their slots every frame). False (slot
+// unchanged, `log` the compiler's or linker's words) when it does not compile or link.
 bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& source, std::string& log);
 void setParameter3(ShaderBank& bank, int slot, int parameterSlot, float x, float y, float z);
 void enableVertexProfile(ShaderBank& bank);
