@@ -212,6 +212,12 @@ private:
     bool createTarget(int width, int height) {
         glGenFramebuffers(1, &target_);
         glBindFramebuffer(GL_FRAMEBUFFER, target_);
+        // Mesa keeps a window's buffers top row first, and rasterises into them as such (which
+        // pixel an edge or line covers, where a texture is sampled, differ in the last bit);
+        // its flip-y framebuffers are kept the same way, so the show's picture here is the one
+        // it draws into a window, bit for bit.
+        if (epoxy_has_gl_extension("GL_MESA_framebuffer_flip_y"))
+            glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
         glGenRenderbuffers(2, targetBuffers_);
         glBindRenderbuffer(GL_RENDERBUFFER, targetBuffers_[0]);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);

@@ -55,6 +55,13 @@ void placeShow(AppState& app, const StepReplay& r) {
     frame.videoTime = r.videoTime;
     frame.speed = r.videoSpeed;
     frame.currentFrame = frame.lastFrame = -1;
+    if (r.frames == 0) {
+        // From the start the eye's points are where opening the video put them, as a run from 0
+        // has them; later on only the warm-up brings them near.
+        frame.trackedPoints.fill(Vec3{});
+        for (auto& corner : frame.corners) corner = {-6.0f, -6.0f};
+        frame.cornerCount = 0;
+    }
 }
 
 }  // namespace ostravel

@@ -35,7 +35,8 @@ StepReplay replayUntil(double t, int fps);
 
 // Puts the driver's and the Demo's history at the replay's frame: the production time, the
 // frame counts, the clock's reading (its counter base stays the caller's), the summed pulse and
-// the video's play time. The video reads its frame afresh on the next pass; the exit fade is off.
+// the video's play time; at frame 0 also the eye's corners and tracked points as opening the
+// video leaves them. The video reads its frame afresh on the next pass; the exit fade is off.
 void placeShow(AppState& app, const StepReplay& replay);
 
 }  // namespace ostravel
