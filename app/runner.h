@@ -102,14 +102,15 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int startUp
 void readShowFrame(std::vector<unsigned char>& rgb);
 
 // A jump's warm-up at 1/60 s before the target: first frames that only move the history on
-// (the eye's analysis and its smoothed tracked points: a millisecond or two each), then frames
-// drawn unseen (the glow's feedback trail, which keeps a quarter of itself a frame, and
-// everything else that is drawn). Until the video plays at full speed (60 s) the tracked points
-// move a seventh of the way a frame, and the points of the corners not found for a while keep
-// their places from long before: a target before then warms up from the start, which costs
-// little there (the video stands still or crawls, no frame to decode).
+// (the eye's analysis and its smoothed tracked points: a fraction of a millisecond while the video
+// stands still, a few when it plays), then frames drawn unseen (the glow's feedback trail, which
+// keeps a quarter of itself a frame). Until the video plays at full speed (60 s) the tracked points
+// move a seventh of the way a frame, and the points of corners not found for a while keep their
+// places from long before: a target before then warms up from the start, which costs little there
+// (the video stands still or crawls). From then on they move all the way (half of it once the
+// playback slows near the end), and a few frames settle them.
 struct JumpWarmUp {
-    int unseen = 90;
+    int unseen = 30;
     int drawn = 10;
     double fromStartBefore = 60.0;
 };
