@@ -121,9 +121,10 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int)>& star
                                         .finish = true,
                                         .pastTheEnd = settings.pastTheEnd},
                                 hooks);
-        // Stopped or closed before the show ended: the music and the window are still up.
+        // Stopped or closed before the show ended: the music and the window are still up (the
+        // preview may have switched the lock off while the music stays loaded).
         if (run.end.outcome == Outcome::Running || run.end.outcome == Outcome::WindowClosed) {
-            if (app.musicEnabled && app.sound) closeMusic(*app.sound);
+            if (!fixed && settings.music && app.sound) closeMusic(*app.sound);
             KillGLWindow();
         }
     }
