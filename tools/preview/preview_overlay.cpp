@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string>
 
 #include "production/frame_step.h"
 #include "scenes/timetable.h"
@@ -17,6 +18,7 @@ namespace ostravel {
 namespace {
 
 constexpr float kLaneHeight = 15.0f;
+constexpr int kLogLines = 6;  // of a shader's log in the overlay
 constexpr ImGuiWindowFlags kPanel = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
                                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
                                     ImGuiWindowFlags_NoNav;
@@ -98,9 +100,18 @@ void statusPanel(const OverlayView& v) {
             any = true;
             ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1.0f, 0.45f, 0.4f, 1.0f));
             ImGui::Text("%s (the program in use stays):", s.name.c_str());
+            // A compiler may list every overload it tried: the first lines say what is wrong.
+            size_t end = 0;
+            int lines = 0;
+            while (end < s.problem.size() && lines < kLogLines) {
+                const size_t next = s.problem.find('\n', end);
+                end = next == std::string::npos ? s.problem.size() : next + 1;
+                ++lines;
+            }
             ImGui::PushTextWrapPos(620.0f);
-            ImGui::TextUnformatted(s.problem.c_str());
+            ImGui::TextUnformatted(s.problem.data(), s.problem.data() + end);
             ImGui::PopTextWrapPos();
+            if (end < s.problem.size()) ImGui::Text("(the rest of the log on standard error)");
             ImGui::PopStyleColor();
         }
         if (!any) ImGui::TextDisabled("shaders: %s", v.watch->folder().c_str());

@@ -73,8 +73,9 @@ bool ShaderWatch::poll(ShaderBank& bank) {
                 problem = log.empty() ? "does not compile" : log;
             }
         }
+        while (!problem.empty() && problem.back() == '\n') problem.pop_back();
         if (!problem.empty() && problem != shader.problem)
-            std::fprintf(stderr, "%s: %s; the program in use stays\n", path.c_str(), problem.c_str());
+            std::fprintf(stderr, "%s: the program in use stays:\n%s\n", path.c_str(), problem.c_str());
         if (problem.empty() && !shader.problem.empty()) std::fprintf(stderr, "%s: compiles again\n", path.c_str());
         shader.problem = std::move(problem);
     }
