@@ -303,13 +303,13 @@ bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& s
         return false;
     }
 
-    const uint32_t old = bank.programs[size_t(slot)];
+    const uint32_t replaced = bank.programs[size_t(slot)];
     ShaderProgramRecord record;
     record.shader = shader;
     record.stage = stage;
     record.alone = alone;
     record.aloneTried = true;
-    if (const ShaderProgramRecord* previous = programRecord(bank, old)) record.path = previous->path;
+    if (const ShaderProgramRecord* previous = programRecord(bank, replaced)) record.path = previous->path;
     bank.records.push_back(std::move(record));
     const uint32_t handle = uint32_t(bank.records.size());
     bank.programs[size_t(slot)] = handle;

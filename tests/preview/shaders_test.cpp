@@ -40,8 +40,8 @@ TEST(PreviewShaders, ChangedBlurIsUsedNextFrameAndBrokenOnesKeepIt) {
     fs::copy("cgeffects", folder, fs::copy_options::recursive);
     const fs::path blur = folder / "fragment_Blur256.cpp";
     std::ifstream file(blur, std::ios::binary);
-    const std::string original{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    ASSERT_FALSE(original.empty());
+    const std::string showBlur{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(showBlur.empty());
 
     Preview preview(PreviewSettings{.shaders = folder.string(), .overlay = false});
     RunHooks hooks = preview.hooks();
@@ -74,7 +74,7 @@ TEST(PreviewShaders, ChangedBlurIsUsedNextFrameAndBrokenOnesKeepIt) {
             if (frames == 64) fs::create_directory(blur);
             if (frames == 65) {
                 fs::remove(blur);
-                write(blur, original);
+                write(blur, showBlur);
             }
             break;
         case 66:
