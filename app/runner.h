@@ -15,13 +15,14 @@
 
 namespace ostravel {
 
+class FixedStepSystem;
 class WindowSystem;
 struct WindowEvent;
 
 // How the loop runs frames.
 struct RunLoop {
     bool events = false;  // pump the window's events (keys, close box, minimising) before each frame
-    class FixedStepSystem* fixedStep = nullptr;  // advance this clock one step before each frame
+    FixedStepSystem* fixedStep = nullptr;  // advance this clock one step before each frame
     bool finish = false;  // glFinish after each frame, so that its time is the whole frame's
     bool pastTheEnd = false;  // the show's end does not end the run (the preview holds there)
 };

@@ -82,6 +82,9 @@ void drawAnalysisPicture(SceneState& scene, FrameAnalysis& frame, const SceneTim
     glMatrixMode(GL_MODELVIEW);
 
     glBlendFunc(GL_ONE, GL_ZERO);
+    // The eye pass culls front faces; a fan's triangles wind either way as its contour turns, so
+    // culled they left wedge-shaped holes in shapes their outlines show closed.
+    glDisable(GL_CULL_FACE);
     drawContourFans(frame, fades.contourFans, time.pulse);
     drawVideoMosaic(time, frame, resources.textures, fades.mosaic);
 
