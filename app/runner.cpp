@@ -65,6 +65,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
         FrameOutcome outcome = app.windowActive ? FrameStep() : FrameOutcome::GoOn;
         if (outcome == FrameOutcome::ShowOver && loop.pastTheEnd) outcome = FrameOutcome::GoOn;
         if (outcome != FrameOutcome::GoOn) {
+            if (hooks.closing) hooks.closing();
             endShow(app, outcome);
             return outcomeOf(outcome);
         }
@@ -124,6 +125,7 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int)>& star
         // Stopped or closed before the show ended: the music and the window are still up (the
         // preview may have switched the lock off while the music stays loaded).
         if (run.end.outcome == Outcome::Running || run.end.outcome == Outcome::WindowClosed) {
+            if (hooks.closing) hooks.closing();
             if (!fixed && settings.music && app.sound) closeMusic(*app.sound);
             KillGLWindow();
         }

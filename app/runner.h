@@ -53,6 +53,9 @@ struct RunHooks {
     // After the show's picture has been presented in the window, before the swap: draws over it
     // in the window's own framebuffer.
     std::function<void()> overlay{};
+    // Once the run is over, before the window and its context go: what was made in the window's
+    // context (the overlay) is let go while it can be.
+    std::function<void()> closing{};
 };
 
 // Runs frames until the window is closed (WindowClosed), the show ends (ShowOver or FadeDone:

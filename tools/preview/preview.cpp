@@ -55,6 +55,7 @@ RunHooks Preview::hooks() {
         .event = [this](const WindowEvent& e) { return event(e); },
         .beforeFrame = [this] { return beforeFrame(); },
         .overlay = [this] { overlay(); },
+        .closing = [this] { overlay_.reset(); },
     };
 }
 
