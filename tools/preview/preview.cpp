@@ -46,7 +46,9 @@ void Preview::start() {
         controls_.loopA = settings_.loopA;
         controls_.loopB = settings_.loopB;
     }
-    if (settings_.from > 0.0) jump(settings_.from);
+    // A loop given without a start plays from its beginning.
+    const double from = settings_.from > 0.0 || controls_.loopMarks != 2 ? settings_.from : controls_.loopA;
+    if (from > 0.0) jump(from);
 }
 
 RunHooks Preview::hooks() {
