@@ -114,8 +114,10 @@ bool Preview::frame(const RunFrame& f) {
 void Preview::overlay() {
     if (!overlay_ || !controls_.overlayShown) return;
     overlay_->beginFrame();
-    const std::optional<double> clicked = drawOverlay(OverlayView{appState().demoTime, controls_, times_, watch_.get(),
-                                                                  musicHeard_, atEnd_, lastJumpSeconds_, saved_});
+    AppState& app = appState();
+    const double music = musicHeard_ ? musicTime(*app.sound) : 0.0;
+    const std::optional<double> clicked = drawOverlay(
+        OverlayView{app.demoTime, controls_, times_, watch_.get(), musicHeard_, music, atEnd_, lastJumpSeconds_, saved_});
     overlay_->endFrame();
     if (clicked) controls_.jump = clicked;
 }

@@ -68,7 +68,8 @@ void statusPanel(const OverlayView& v) {
     ImGui::Begin("status", nullptr, kPanel | ImGuiWindowFlags_AlwaysAutoResize);
     const PreviewControls& c = v.controls;
     const char* state = v.atEnd ? "at the end" : c.paused ? "paused" : "playing";
-    ImGui::Text("%8.3f s   %s at %gx   music %s", v.showTime, state, c.speed, v.musicHeard ? "on" : "off");
+    if (v.musicHeard) ImGui::Text("%8.3f s   %s at %gx   music at %.3f s", v.showTime, state, c.speed, v.musicTime);
+    else ImGui::Text("%8.3f s   %s at %gx   music off", v.showTime, state, c.speed);
     const size_t section = currentSection(v.showTime);
     if (section < kTimetable.size()) ImGui::Text("section: %s", kTimetable[section].name);
     if (c.loopMarks == 1) ImGui::Text("loop: A at %.3f s (L marks B)", c.loopA);

@@ -18,6 +18,7 @@ struct OverlayView {
     const FrameTimes& times;
     const ShaderWatch* watch;  // null: no watch
     bool musicHeard;
+    double musicTime;          // where the music plays (when heard)
     bool atEnd;
     double lastJumpSeconds;    // 0: no jump yet
     const std::string& saved;  // the last frame saved
