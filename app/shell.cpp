@@ -101,6 +101,11 @@ OutcomeReport CreateGLWindow(const char* title, int width, int height, int bits,
     request.x = app.fullscreen ? 0 : 50;
     request.y = app.fullscreen ? 0 : 50;
     request.hidden = shellOptions.hiddenWindow;
+    if (shellOptions.showTarget) {
+        request.resizable = true;
+        request.targetWidth = width;
+        request.targetHeight = height;
+    }
     const WindowFailure failure = windows().createWindow(request);
     if (failure != WindowFailure::None) {
         KillGLWindow();
@@ -189,7 +194,10 @@ void handleWindowEvent(const WindowEvent& event) {
     case WindowEventKind::KeyUp:
         if (event.a >= 0 && event.a < 256) app.keys[event.a] = false;
         break;
-    case WindowEventKind::Size: ResizeGLScene(event.a, event.b); break;
+    case WindowEventKind::Size:
+        // With a show target the picture keeps its size; presenting it fits it to the window.
+        if (!shellOptions.showTarget) ResizeGLScene(event.a, event.b);
+        break;
     case WindowEventKind::LeftDown: app.debugCameraOn = true; break;
     case WindowEventKind::LeftUp: app.debugCameraOn = false; break;
     case WindowEventKind::RightDown: app.debugDragging = true; break;

@@ -19,6 +19,9 @@ inline constexpr const char* kWindowTitle = " = Ostravel KVR 2006 = ";
 
 struct ShellOptions {
     bool hiddenWindow = false;  // the capture tool renders without showing a window
+    // The preview's window: resizable, the show drawn at the window size asked for into its own
+    // target, which is presented scaled to fit whatever size the window is given.
+    bool showTarget = false;
 };
 
 // What the shell runs on: the real platform, or fakes in tests.

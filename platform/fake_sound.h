@@ -46,6 +46,7 @@ public:
         calls.push_back("volume " + std::to_string(v));
         volume = v;
     }
+    void pause(bool paused) override { calls.push_back(paused ? "pause" : "resume"); }
     void close() override { calls.push_back("close"); }
 };
 

@@ -80,6 +80,14 @@ public:
         if (device_) alSourcePlay(source_);
     }
 
+    void pause(bool paused) override {
+        if (!device_) return;
+        ALint state = AL_STOPPED;
+        alGetSourcei(source_, AL_SOURCE_STATE, &state);
+        if (paused && state == AL_PLAYING) alSourcePause(source_);
+        if (!paused && state == AL_PAUSED) alSourcePlay(source_);
+    }
+
     void setPosition(uint32_t samples) override {
         if (device_) alSourcei(source_, AL_SAMPLE_OFFSET, static_cast<ALint>(samples));
     }

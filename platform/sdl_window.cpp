@@ -4,13 +4,17 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/gl.h"
+#include "platform/sdl_window_internal.h"
 #include "platform/window.h"
 
 namespace ostravel {
 
 namespace {
+
+SdlEventTap eventTap = nullptr;
 
 // SDL keycode -> Windows virtual-key code. Keys without an entry are not reported.
 struct KeyMapping {
@@ -28,7 +32,8 @@ constexpr KeyMapping kKeyTable[] = {
     {SDLK_KP_0, 96},       {SDLK_KP_1, 97},      {SDLK_KP_2, 98},      {SDLK_KP_3, 99},
     {SDLK_KP_4, 100},      {SDLK_KP_5, 101},     {SDLK_KP_6, 102},     {SDLK_KP_7, 103},
     {SDLK_KP_8, 104},      {SDLK_KP_9, 105},     {SDLK_KP_MULTIPLY, 106}, {SDLK_KP_PLUS, 107},
-    {SDLK_KP_MINUS, 109},  {SDLK_KP_PERIOD, 110}, {SDLK_KP_DIVIDE, 111},
+    {SDLK_KP_MINUS, 109},  {SDLK_KP_PERIOD, 110}, {SDLK_KP_DIVIDE, 111}, {SDLK_COMMA, 188},
+    {SDLK_MINUS, 189},     {SDLK_PERIOD, 190},   {SDLK_LEFTBRACKET, 219}, {SDLK_RIGHTBRACKET, 221},
 };
 
 int virtualKey(SDL_Keycode key) {
@@ -86,6 +91,7 @@ public:
 
         Uint32 flags = SDL_WINDOW_OPENGL | (request.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
         if (request.fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+        if (request.resizable) flags |= SDL_WINDOW_RESIZABLE;
         window_ = SDL_CreateWindow(request.title.c_str(), request.x, request.y, request.width, request.height, flags);
         if (!window_) return WindowFailure::CreateWindow;
         if (request.fullscreen && modeChanged_) SDL_SetWindowDisplayMode(window_, &fullscreenMode_);
@@ -93,6 +99,10 @@ public:
         context_ = SDL_GL_CreateContext(window_);
         if (!context_) return WindowFailure::CreateContext;
         if (SDL_GL_MakeCurrent(window_, context_) != 0) return WindowFailure::MakeCurrent;
+        // A target that cannot be made leaves the window without a drawable surface of the asked
+        // size: as good as no context.
+        if (request.targetWidth > 0 && !createTarget(request.targetWidth, request.targetHeight))
+            return WindowFailure::CreateContext;
         if (!request.hidden) {
             SDL_RaiseWindow(window_);
             SDL_SetWindowInputFocus(window_);
@@ -101,7 +111,29 @@ public:
     }
 
     void swapBuffers() override {
-        if (window_) SDL_GL_SwapWindow(window_);
+        if (!window_) return;
+        SDL_GL_SwapWindow(window_);
+        if (target_ && SDL_GL_GetCurrentContext() == context_) glBindFramebuffer(GL_FRAMEBUFFER, target_);
+    }
+
+    void presentTarget() override {
+        if (!target_ || !makeWindowCurrent()) return;
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(window_, &width, &height);
+        const FitRectangle fit = fitRectangle(targetWidth_, targetHeight_, width, height);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        // The bars are cleared and the blit done with the window context's own state put aside:
+        // the show's clear colour, scissor and colour mask live in this context too.
+        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target_);
+        glBlitFramebuffer(0, 0, targetWidth_, targetHeight_, fit.x, fit.y, fit.x + fit.width, fit.y + fit.height,
+                          GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        glPopAttrib();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 
     bool setSwapInterval(int interval) override { return SDL_GL_SetSwapInterval(interval) == 0; }
@@ -109,6 +141,7 @@ public:
     bool pollEvent(WindowEvent& event) override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
+            if (eventTap) eventTap(e);
             if (translate(e, event)) return true;
         }
         return false;
@@ -149,6 +182,12 @@ public:
 
     bool releaseContext() override {
         if (!context_) return true;
+        if (target_ && makeWindowCurrent()) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glDeleteFramebuffers(1, &target_);
+            glDeleteRenderbuffers(2, targetBuffers_);
+        }
+        target_ = 0;
         const bool released = SDL_GL_MakeCurrent(window_, nullptr) == 0;
         SDL_GL_DeleteContext(context_);
         context_ = nullptr;
@@ -165,7 +204,39 @@ public:
     bool hasWindow() const override { return window_ != nullptr; }
     bool hasContext() const override { return context_ != nullptr; }
 
+    SDL_Window* window() const { return window_; }
+    SDL_GLContext context() const { return context_; }
+
 private:
+    // The show target in the window's context (current), cleared and left bound.
+    bool createTarget(int width, int height) {
+        glGenFramebuffers(1, &target_);
+        glBindFramebuffer(GL_FRAMEBUFFER, target_);
+        // Mesa keeps a window's buffers top row first, and rasterises into them as such (which
+        // pixel an edge or line covers, where a texture is sampled, differ in the last bit);
+        // its flip-y framebuffers are kept the same way, so the show's picture here is the one
+        // it draws into a window, bit for bit.
+        if (epoxy_has_gl_extension("GL_MESA_framebuffer_flip_y"))
+            glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
+        glGenRenderbuffers(2, targetBuffers_);
+        glBindRenderbuffer(GL_RENDERBUFFER, targetBuffers_[0]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, targetBuffers_[0]);
+        glBindRenderbuffer(GL_RENDERBUFFER, targetBuffers_[1]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, targetBuffers_[1]);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+        targetWidth_ = width;
+        targetHeight_ = height;
+        // A new window's buffers start cleared (colour black, depth 1); the target starts the same.
+        glViewport(0, 0, width, height);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClearDepth(1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        return true;
+    }
+
     bool translate(const SDL_Event& e, WindowEvent& out) {
         switch (e.type) {
         case SDL_QUIT:
@@ -222,7 +293,15 @@ private:
     SDL_GLContext offscreenContext_ = nullptr;
     SDL_DisplayMode fullscreenMode_{};
     bool modeChanged_ = false;
+    GLuint target_ = 0;
+    GLuint targetBuffers_[2] = {0, 0};  // colour, depth
+    int targetWidth_ = 0, targetHeight_ = 0;
 };
+
+SdlWindowSystem& theSystem() {
+    static SdlWindowSystem system;
+    return system;
+}
 
 }  // namespace
 
@@ -240,10 +319,27 @@ bool startSdlVideo() {
     return true;
 }
 
-WindowSystem& sdlWindowSystem() {
-    static SdlWindowSystem system;
-    return system;
+WindowSystem& sdlWindowSystem() { return theSystem(); }
+
+FitRectangle fitRectangle(int width, int height, int windowWidth, int windowHeight) {
+    if (width <= 0 || height <= 0 || windowWidth <= 0 || windowHeight <= 0) return {};
+    FitRectangle fit;
+    // Whichever side fills the window first sets the scale; products in 64 bits, no rounding drift.
+    if (int64_t(windowWidth) * height <= int64_t(windowHeight) * width) {
+        fit.width = windowWidth;
+        fit.height = int(int64_t(windowWidth) * height / width);
+    } else {
+        fit.height = windowHeight;
+        fit.width = int(int64_t(windowHeight) * width / height);
+    }
+    fit.x = (windowWidth - fit.width) / 2;
+    fit.y = (windowHeight - fit.height) / 2;
+    return fit;
 }
+
+SDL_Window* sdlShowWindow() { return theSystem().window(); }
+void* sdlShowContext() { return theSystem().context(); }
+void setSdlEventTap(SdlEventTap tap) { eventTap = tap; }
 
 const void* currentGLContext() { return SDL_GL_GetCurrentContext(); }
 

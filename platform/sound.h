@@ -21,6 +21,8 @@ public:
     virtual uint32_t position() = 0;
     virtual int frequency() = 0;
     virtual void setVolume(int volume) = 0;
+    // Holds channel 0 where it is (position unchanged), or plays on from there.
+    virtual void pause(bool paused) = 0;
     virtual void close() = 0;
 };
 

@@ -30,7 +30,7 @@ void resetClock(FrameClock& clock) {
 double readClock(FrameClock& clock) {
     const int64_t now = systemServices().performanceCounter();
     const int64_t frequency = systemServices().performanceFrequency();
-    if (frequency > 0) clock.accumulated += double(now - clock.lastCounter) / double(frequency);
+    if (frequency > 0) clock.accumulated += clock.rate * (double(now - clock.lastCounter) / double(frequency));
     clock.lastCounter = now;
     return clock.accumulated;
 }

@@ -21,9 +21,12 @@ constexpr int kVkEscape = 27;
 constexpr double kExitFadeRate = 0.800000011920929;  // single-precision 0.8 per second
 
 // Seconds since the last reset, from the performance counter. Every reading advances the base.
+// The rate scales what each reading adds (the preview's slow motion; 0 holds the clock); the show
+// keeps it at 1, which leaves every reading exact.
 struct FrameClock {
     int64_t lastCounter = 0;
     double accumulated = 0.0;
+    double rate = 1.0;
 };
 
 void resetClock(FrameClock& clock);

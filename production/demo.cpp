@@ -134,7 +134,7 @@ TextureResult Demo::Init(RenderContext& ctx) {
     return {};
 }
 
-void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]) {
+double Demo::advanceTime(const double* dt, double cameraPos[3]) {
     localTime += *dt;
     currentTime = localTime;
     const double t = currentTime;
@@ -144,17 +144,15 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     double ignoredToo = 0.0;
     sampleCameraPath(pathTimes, cameraPaths[1], t, ignored, cameraPos[2], ignoredToo);
     std::copy(cameraPos, cameraPos + 3, cameraSnapshot);
+    return t;
+}
 
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+void Demo::countFrame(const double* dt) {
     frameDt = *dt;
     framesRendered += 1;
-    ctx.passProjection.nearPlane = 0.01;
-    ctx.passProjection.farPlane = 50.0;
+}
 
-    restoreWindowProjection(ctx, pbuffer);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glPushMatrix();
-
+void Demo::lookAtVideo(double t) {
     pulse = beatPulse(t);
     pulseSum += pulse;
 
@@ -163,6 +161,29 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     const double analysisStart = timings ? threadCpuSeconds() : 0.0;
     analyseFrame(video, AnalysisInput{t, frameDt, framesRendered, pulse, cameraSnapshot[0], cameraSnapshot[1]});
     if (timings) timings->analysisSeconds += threadCpuSeconds() - analysisStart;
+}
+
+void Demo::AdvanceUnseen(const double* dt, double cameraPos[3]) {
+    const double t = advanceTime(dt, cameraPos);
+    countFrame(dt);
+    lookAtVideo(t);
+    releaseContours(video);  // as the sequencer does once it has drawn them
+    seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
+}
+
+void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]) {
+    const double t = advanceTime(dt, cameraPos);
+
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    countFrame(dt);
+    ctx.passProjection.nearPlane = 0.01;
+    ctx.passProjection.farPlane = 50.0;
+
+    restoreWindowProjection(ctx, pbuffer);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glPushMatrix();
+
+    lookAtVideo(t);
 
     SceneCall sceneCall{*this, ctx};
     projectivePass(ctx, pbuffer, PassDraw{}, PassDraw{SceneCall::draw, &sceneCall}, 0, 32, 0, ctx.projector,

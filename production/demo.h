@@ -79,6 +79,17 @@ public:
 
     // What the scenes read of this frame (time, beat, camera, texture range).
     SceneTime sceneTime() const;
+
+    // Everything Render changes of the Demo's own state (time, camera, frame count, beat, the
+    // eye's analysis, the random sequence's seed at the end), without drawing anything: a jump's
+    // warm-up moves the history on with it where no picture needs to settle.
+    void AdvanceUnseen(const double* dt, double cameraPos[3]);
+
+private:
+    // The parts of a frame that do not draw, in the order Render runs them.
+    double advanceTime(const double* dt, double cameraPos[3]);
+    void countFrame(const double* dt);
+    void lookAtVideo(double t);
 };
 
 // Beat envelope at time t: (|sin(pi t + pi/2 - 0.4)| * 1.015) ^ 8.

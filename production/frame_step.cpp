@@ -59,7 +59,7 @@ void endShow(AppState& app, FrameOutcome outcome) {
     if (outcome == FrameOutcome::FadeDone && app.demo) releaseVideo(app.demo->video);
 }
 
-FrameOutcome FrameStep() {
+FrameOutcome FrameStep(FrameDrawing drawing) {
     AppState& app = appState();
     RenderContext& ctx = renderContext();
 
@@ -96,6 +96,13 @@ FrameOutcome FrameStep() {
     ctx.textures.bankOffset = 0;
 
     app.demoTime += app.frameDt;
+
+    if (drawing == FrameDrawing::Unseen) {
+        if (app.demo) app.demo->AdvanceUnseen(&app.frameDt, app.cameraPos);
+        app.previousCursorX = x;
+        app.previousCursorY = y;
+        return app.demoTime > kShowLength ? FrameOutcome::ShowOver : FrameOutcome::GoOn;
+    }
 
     glClear(GL_COLOR_BUFFER_BIT);
     glBlendFunc(GL_ONE, GL_ONE);

@@ -22,8 +22,11 @@ enum class FrameOutcome {
     FadeDone,  // the exit fade has ended (the debug camera lines are on the clipboard)
 };
 
+// Whether a frame is drawn or only moves the show's history on (a jump's warm-up).
+enum class FrameDrawing { Drawn, Unseen };
+
 // One frame. After ShowOver or FadeDone nothing more is drawn: the caller ends the show.
-FrameOutcome FrameStep();
+FrameOutcome FrameStep(FrameDrawing drawing = FrameDrawing::Drawn);
 // Lets the show go after FrameStep ended it: the music closed, then the window (through the
 // shell's killWindow), then, after the exit fade only, the video.
 void endShow(AppState& app, FrameOutcome outcome);

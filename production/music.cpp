@@ -1,5 +1,7 @@
 #include "production/music.h"
 
+#include <algorithm>
+
 #include "platform/sound.h"
 
 namespace ostravel {
@@ -23,6 +25,14 @@ double musicTime(SoundDevice& sound) {
 }
 
 void setMusicVolume(SoundDevice& sound, int volume) { sound.setVolume(volume); }
+
+void pauseMusic(SoundDevice& sound, bool paused) { sound.pause(paused); }
+
+void seekMusic(SoundDevice& sound, double seconds) {
+    // Playing first: a source that has stopped at its end takes a new offset only while it plays.
+    sound.play();
+    sound.setPosition(static_cast<uint32_t>(std::max(0.0, seconds) * sound.frequency()));
+}
 
 void closeMusic(SoundDevice& sound) { sound.close(); }
 

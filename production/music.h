@@ -22,6 +22,10 @@ void playMusic(SoundDevice& sound);
 // Play position / playback frequency, in seconds (0 when the frequency is unknown).
 double musicTime(SoundDevice& sound);
 void setMusicVolume(SoundDevice& sound, int volume);
+// The preview's controls: hold the music or play on; play from a time (seconds), also after the
+// music had ended.
+void pauseMusic(SoundDevice& sound, bool paused);
+void seekMusic(SoundDevice& sound, double seconds);
 void closeMusic(SoundDevice& sound);
 
 }  // namespace ostravel

@@ -27,6 +27,17 @@ ShaderParameterRecord* parameterOfSlot(ShaderBank& bank, int slot, int parameter
     return handle != 0 && handle <= bank.parameterRecords.size() ? &bank.parameterRecords[handle - 1] : nullptr;
 }
 
+std::string infoLog(GLuint object, bool isProgram) {
+    GLint length = 0;
+    if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(length > 0 ? length : 1), '\0');
+    if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
+    else glGetShaderInfoLog(object, length, nullptr, log.data());
+    log.resize(std::strlen(log.c_str()));
+    return log;
+}
+
 void logOnce(ShaderBank& bank, const std::string& what, const char* kind, GLuint object, bool isProgram) {
     if (!bank.logged.insert(what).second) return;
     GLint length = 0;
@@ -258,6 +269,63 @@ void bindProgram(ShaderBank& bank, int slot) {
     ShaderContextState& state = currentState(bank);
     (record->stage == GL_VERTEX_SHADER ? state.vertex : state.fragment) = programOfSlot(bank, slot);
     applyStages(bank, state);
+}
+
+bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& source, std::string& log) {
+    log.clear();
+    if (!validSlot(slot)) return false;
+    const GLenum stage = profile == kVertexProfile ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
+    const char* sources[1] = {source.c_str()};
+    const GLuint shader = glCreateShader(stage);
+    glShaderSource(shader, 1, sources, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (!compiled) {
+        log = infoLog(shader, false);
+        if (log.empty()) log = "the shader does not compile";
+        glDeleteShader(shader);
+        return false;
+    }
+    // An empty or main-less source compiles; only linking tells. The lone program made here is
+    // the one the parameters are found in.
+    const GLuint alone = glCreateProgram();
+    glProgramParameteri(alone, GL_PROGRAM_SEPARABLE, GL_TRUE);
+    glAttachShader(alone, shader);
+    glLinkProgram(alone);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(alone, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        log = infoLog(alone, true);
+        if (log.empty()) log = "the shader does not link";
+        glDeleteProgram(alone);
+        glDeleteShader(shader);
+        return false;
+    }
+
+    const uint32_t replaced = bank.programs[size_t(slot)];
+    ShaderProgramRecord record;
+    record.shader = shader;
+    record.stage = stage;
+    record.alone = alone;
+    record.aloneTried = true;
+    if (const ShaderProgramRecord* previous = programRecord(bank, replaced)) record.path = previous->path;
+    bank.records.push_back(std::move(record));
+    const uint32_t handle = uint32_t(bank.records.size());
+    bank.programs[size_t(slot)] = handle;
+
+    for (uint32_t& parameter : bank.parameters[size_t(slot)]) {
+        if (parameter == 0 || parameter > bank.parameterRecords.size()) continue;
+        const ShaderParameterRecord before = bank.parameterRecords[parameter - 1];
+        parameter = parameterHandle(bank, handle, before.name.c_str());
+        if (parameter == 0) continue;
+        ShaderParameterRecord& after = bank.parameterRecords[parameter - 1];
+        after.kind = before.kind;
+        std::memcpy(after.value, before.value, sizeof after.value);
+        after.texture = before.texture;
+        publish(bank, after);
+    }
+    return true;
 }
 
 void setParameter3(ShaderBank& bank, int slot, int parameterSlot, float x, float y, float z) {

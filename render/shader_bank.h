@@ -25,6 +25,10 @@
 // Failures: a missing or broken source leaves a zero slot; every later operation on it does
 // nothing (the fixed-function stage draws). The compile or link log of a broken shader goes to
 // standard error once per file (or pair); a missing file prints nothing.
+//
+// Live changes (the preview): reloadProgram puts a program made from new source into a slot only
+// when the source compiles and links on its own; otherwise the slot keeps the program it has
+// and the log comes back to the caller. The replaced program stays valid under its handle.
 #pragma once
 
 #include <array>
@@ -99,6 +103,11 @@ void setTextureMatrixParameter(ShaderBank& bank, int slot, int parameterSlot);
 void loadVertexProgram(ShaderBank& bank, int slot);
 void loadFragmentProgram(ShaderBank& bank, int slot);
 void bindProgram(ShaderBank& bank, int slot);
+// A new program of the stage (kVertexProfile or kFragmentProfile) from source, in place of the
+// slot's: the slot's parameters are looked up again by name in it and keep their values. It is
+// in use once the slot is bound again (the passes bind their slots every frame). False (slot
+// unchanged, `log` the compiler's or linker's words) when it does not compile or link.
+bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& source, std::string& log);
 void setParameter3(ShaderBank& bank, int slot, int parameterSlot, float x, float y, float z);
 void enableVertexProfile(ShaderBank& bank);
 void enableFragmentProfile(ShaderBank& bank);
