@@ -1,13 +1,12 @@
 #include "app/runner.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 
 #include "app/shell.h"
 #include "platform/fixed_step_system.h"
 #include "platform/gl.h"
+#include "platform/system.h"
 #include "production/app_state.h"
 #include "production/demo.h"
 #include "production/frame_step.h"
@@ -17,12 +16,6 @@
 namespace ostravel {
 
 namespace {
-
-double cpuSeconds(clockid_t clock) {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
-}
 
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -60,8 +53,8 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
             app.demo->timings = &timings;
         }
         const double wall0 = measured ? wallSeconds() : 0.0;
-        const double cpu0 = measured ? cpuSeconds(CLOCK_THREAD_CPUTIME_ID) : 0.0;
-        const double process0 = measured ? cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) : 0.0;
+        const double cpu0 = measured ? threadCpuSeconds() : 0.0;
+        const double process0 = measured ? processCpuSeconds() : 0.0;
         FrameOutcome outcome = app.windowActive ? FrameStep() : FrameOutcome::GoOn;
         if (outcome == FrameOutcome::ShowOver && loop.pastTheEnd) outcome = FrameOutcome::GoOn;
         if (outcome != FrameOutcome::GoOn) {
@@ -69,19 +62,18 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
             endShow(app, outcome);
             return outcomeOf(outcome);
         }
+        const double wall1 = measured ? wallSeconds() : 0.0;
+        const double cpu1 = measured ? threadCpuSeconds() : 0.0;
+        if (loop.finish) glFinish();
         if (measured) {
-            const double wall1 = wallSeconds();
             frame.stepSeconds = wall1 - wall0;
-            frame.stepCpuSeconds = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu0;
-            if (loop.finish) glFinish();
+            frame.stepCpuSeconds = cpu1 - cpu0;
             frame.finishSeconds = wallSeconds() - wall1;
-            frame.processCpuSeconds = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - process0;
+            frame.processCpuSeconds = processCpuSeconds() - process0;
             frame.analysisSeconds = timings.analysisSeconds;
             frame.geometrySeconds = timings.geometrySeconds;
             frame.previousSwapSeconds = swapSeconds;
             frame.showTime = app.demoTime;
-        } else if (loop.finish) {
-            glFinish();
         }
 
         if (app.keys[kVkEscape] && !app.exitFadeLatched) {

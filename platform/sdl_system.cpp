@@ -1,5 +1,6 @@
 // SDL2 implementation of the process-level services.
 #include <SDL.h>
+#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,17 @@ SdlSystem sdlSystem;
 SystemServices* installed = &sdlSystem;
 
 }  // namespace
+
+namespace {
+double cpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+}  // namespace
+
+double threadCpuSeconds() { return cpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
+double processCpuSeconds() { return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 void installSystemServices(SystemServices* services) { installed = services ? services : &sdlSystem; }
 

@@ -44,6 +44,10 @@ inline MessageAnswer showMessage(std::string_view text, std::string_view caption
     return systemServices().showMessage(text, caption, icon, buttons);
 }
 inline bool copyToClipboard(const std::string& text) { return systemServices().copyToClipboard(text); }
+// CPU time in seconds: of the calling thread, and of every thread of the process.
+double threadCpuSeconds();
+double processCpuSeconds();
+
 [[noreturn]] inline void exitProcess(int status) {
     systemServices().exitProcess(status);
     std::abort();  // an implementation that returned would break the contract

@@ -2,14 +2,13 @@
 #include "math/ease.h"
 #include "math/random.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "assets/texture_bank.h"
 #include "platform/gl.h"
+#include "platform/system.h"
 #include "production/greetings.h"
 #include "production/model_textures.h"
 #include "render/billboard.h"
@@ -24,12 +23,6 @@ namespace {
 void clampRenderTargetEdges() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-}
-
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
 
 // The projective pass's scene: the sequencer drawing this frame's analysis of the Demo.

@@ -40,13 +40,32 @@ std::string infoLog(GLuint object, bool isProgram) {
 
 void logOnce(ShaderBank& bank, const std::string& what, const char* kind, GLuint object, bool isProgram) {
     if (!bank.logged.insert(what).second) return;
-    GLint length = 0;
-    if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(length > 0 ? length : 1), '\0');
-    if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
-    else glGetShaderInfoLog(object, length, nullptr, log.data());
-    std::fprintf(stderr, "%s: %s\n%s\n", what.c_str(), kind, log.c_str());
+    std::fprintf(stderr, "%s: %s\n%s\n", what.c_str(), kind, infoLog(object, isProgram).c_str());
+}
+
+// A shader object of the stage from the source; false (the object kept for its log) when it does
+// not compile.
+bool compileShader(GLenum stage, const std::string& source, GLuint& shader) {
+    const char* sources[1] = {source.c_str()};
+    shader = glCreateShader(stage);
+    glShaderSource(shader, 1, sources, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    return compiled == GL_TRUE;
+}
+
+// Links the attached shaders of a new program; false (the program kept for its log) when they do
+// not link.
+bool linkProgram(GLuint& program, GLuint vertexShader, GLuint fragmentShader, bool separable) {
+    program = glCreateProgram();
+    if (separable) glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
+    if (vertexShader) glAttachShader(program, vertexShader);
+    if (fragmentShader) glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    return linked == GL_TRUE;
 }
 
 // Zero when the file cannot be read or does not compile.
@@ -57,14 +76,8 @@ uint32_t createProgram(ShaderBank& bank, const char* path, int slot, GLenum stag
     if (file) {
         std::stringstream text;
         text << file.rdbuf();
-        const std::string source = text.str();
-        const char* sources[1] = {source.c_str()};
-        const GLuint shader = glCreateShader(stage);
-        glShaderSource(shader, 1, sources, nullptr);
-        glCompileShader(shader);
-        GLint compiled = GL_FALSE;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-        if (compiled) {
+        GLuint shader = 0;
+        if (compileShader(stage, text.str(), shader)) {
             ShaderProgramRecord record;
             record.shader = shader;
             record.stage = stage;
@@ -84,14 +97,8 @@ uint32_t createProgram(ShaderBank& bank, const char* path, int slot, GLenum stag
 // A separable program keeps every output of its stage, and so every uniform feeding one.
 GLuint link(ShaderBank& bank, const ShaderProgramRecord* vertex, const ShaderProgramRecord* fragment,
             bool separable = false) {
-    const GLuint program = glCreateProgram();
-    if (separable) glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
-    if (vertex) glAttachShader(program, vertex->shader);
-    if (fragment) glAttachShader(program, fragment->shader);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked) return program;
+    GLuint program = 0;
+    if (linkProgram(program, vertex ? vertex->shader : 0, fragment ? fragment->shader : 0, separable)) return program;
     const std::string what = (vertex ? vertex->path : std::string("fixed-function vertex stage")) + " + " +
                              (fragment ? fragment->path : std::string("fixed-function fragment stage"));
     logOnce(bank, what, "the programs do not link", program, true);
@@ -275,13 +282,8 @@ bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& s
     log.clear();
     if (!validSlot(slot)) return false;
     const GLenum stage = profile == kVertexProfile ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
-    const char* sources[1] = {source.c_str()};
-    const GLuint shader = glCreateShader(stage);
-    glShaderSource(shader, 1, sources, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (!compiled) {
+    GLuint shader = 0;
+    if (!compileShader(stage, source, shader)) {
         log = infoLog(shader, false);
         if (log.empty()) log = "the shader does not compile";
         glDeleteShader(shader);
@@ -289,13 +291,9 @@ bool reloadProgram(ShaderBank& bank, int slot, int profile, const std::string& s
     }
     // An empty or main-less source compiles; only linking tells. The lone program made here is
     // the one the parameters are found in.
-    const GLuint alone = glCreateProgram();
-    glProgramParameteri(alone, GL_PROGRAM_SEPARABLE, GL_TRUE);
-    glAttachShader(alone, shader);
-    glLinkProgram(alone);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(alone, GL_LINK_STATUS, &linked);
-    if (!linked) {
+    const bool vertex = stage == GL_VERTEX_SHADER;
+    GLuint alone = 0;
+    if (!linkProgram(alone, vertex ? shader : 0, vertex ? 0 : shader, true)) {
         log = infoLog(alone, true);
         if (log.empty()) log = "the shader does not link";
         glDeleteProgram(alone);
