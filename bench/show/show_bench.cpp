@@ -11,13 +11,17 @@
 //             on a busy machine also time the thread waited for a core)
 //   other     CPU time of the rest of the step: passes, blur, composite, camera paths
 //
-//   bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot]
+//   calls     (with --gl-calls) calls through GL's entry points in the frame, both contexts
+//
+//   bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot] [--gl-calls]
 //
 // Run it from the show folder (or name it with --show). It prints median, 99th percentile and
 // maximum per 10 s of show time and overall, and writes into DIR (default: the folder it was
 // started in) frames.csv (one row a frame), blocks.csv (one row a block, then "all"), and, with
 // gnuplot on the path, show_frames.gp and show_frames.png: frame time over show time with the
-// sections of the timetable marked.
+// sections of the timetable marked. With --gl-calls it also writes gl_calls.csv: for every entry
+// point called, its calls per frame in each block (mean) and over the run; the counting slows
+// the frames, so take times from a run without it.
 // Exit status: 0 when the show played to its end, 1 on bad arguments, 2 when it could not start
 // or ended early, 3 when the figures could not be written.
 #include <time.h>
@@ -34,6 +38,7 @@
 #include <vector>
 
 #include "app/runner.h"
+#include "bench/show/gl_call_counter.h"
 #include "production/frame_step.h"
 #include "scenes/timetable.h"
 #include "tools/figures/figures.h"
@@ -48,6 +53,7 @@ struct Options {
     std::filesystem::path out = ".";
     std::string show;
     bool plot = true;
+    bool glCalls = false;
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -67,6 +73,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.show = argv[++i];
         } else if (arg == "--no-plot") {
             options.plot = false;
+        } else if (arg == "--gl-calls") {
+            options.glCalls = true;
         } else {
             return false;
         }
@@ -85,6 +93,7 @@ struct FrameFigures {
     double other;
     double processCpu;  // every thread of the process (the rasteriser's included) during the frame
     double swap;
+    double glCalls;  // 0 without --gl-calls
 };
 
 // What the tables and blocks.csv report, and how each is read from a frame.
@@ -101,6 +110,7 @@ constexpr Measure kMeasures[] = {
     {"gl", [](const FrameFigures& f) { return f.gl; }},
     {"other", [](const FrameFigures& f) { return f.other; }},
     {"process_cpu", [](const FrameFigures& f) { return f.processCpu; }},
+    {"gl_calls", [](const FrameFigures& f) { return f.glCalls; }},
 };
 constexpr int kMeasureCount = int(std::size(kMeasures));
 
@@ -121,22 +131,24 @@ Block makeBlock(std::string label, double start, double end, const std::vector<c
     return block;
 }
 
-void printBlock(const Block& b) {
+void printBlock(const Block& b, bool glCalls) {
     const FigureSummary* s = b.measures;
-    std::printf("%-9s %6zu | %6.2f %6.2f %7.2f | %5.2f %5.2f | %5.2f %5.2f | %5.2f %5.2f %6.2f | %5.2f %6.2f %6.2f | %5.2f %5.2f | %5.2f %5.2f\n",
+    std::printf("%-9s %6zu | %6.2f %6.2f %7.2f | %5.2f %5.2f | %5.2f %5.2f | %5.2f %5.2f %6.2f | %5.2f %6.2f %6.2f | %5.2f %5.2f | %5.2f %5.2f",
                 b.label.c_str(), b.frames, s[0].median, s[0].p99, s[0].max, s[1].median, s[1].p99, s[2].median,
                 s[2].p99, s[3].median, s[3].p99, s[3].max, s[4].median, s[4].p99, s[4].max, s[5].median, s[5].p99,
                 s[6].median, s[6].p99);
+    if (glCalls) std::printf(" | %7.0f %7.0f", s[7].median, s[7].max);
+    std::printf("\n");
 }
 
 bool writeFramesCsv(const std::filesystem::path& path, const std::vector<FrameFigures>& frames) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "frame,show_time_s,frame_ms,analysis_ms,geometry_ms,gl_ms,gl_finish_ms,other_cpu_ms,process_cpu_ms,swap_ms\n");
+    std::fprintf(f, "frame,show_time_s,frame_ms,analysis_ms,geometry_ms,gl_ms,gl_finish_ms,other_cpu_ms,process_cpu_ms,swap_ms,gl_calls\n");
     for (size_t i = 0; i < frames.size(); ++i) {
         const FrameFigures& r = frames[i];
-        std::fprintf(f, "%zu,%.6f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f\n", i + 1, r.showTime, r.frame, r.analysis,
-                     r.geometry, r.gl, r.glFinish, r.other, r.processCpu, r.swap);
+        std::fprintf(f, "%zu,%.6f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.0f\n", i + 1, r.showTime, r.frame, r.analysis,
+                     r.geometry, r.gl, r.glFinish, r.other, r.processCpu, r.swap, r.glCalls);
     }
     return std::fclose(f) == 0;
 }
@@ -247,6 +259,30 @@ bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& block
     return std::system(("gnuplot " + shellQuoted(script.string())).c_str()) == 0;
 }
 
+// Calls per frame of every entry point called, per block and over the run. `marks` holds the
+// counts at the start of each block's first frame, then at the end of the run.
+bool writeGlCallsCsv(const std::filesystem::path& path, const std::vector<Block>& blocks,
+                     const std::vector<std::vector<GLEntryCount>>& marks) {
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "entry_point");
+    for (const Block& b : blocks) std::fprintf(f, ",%s", b.label.c_str());
+    std::fprintf(f, "\n");
+    const std::vector<GLEntryCount>& first = marks.front();
+    const std::vector<GLEntryCount>& last = marks.back();
+    for (size_t e = 0; e < first.size(); ++e) {
+        if (last[e].calls == first[e].calls) continue;
+        std::fprintf(f, "%s", first[e].name);
+        for (size_t b = 0; b < blocks.size(); ++b) {
+            const bool all = b + 1 == blocks.size();
+            const uint64_t calls = all ? last[e].calls - first[e].calls : marks[b + 1][e].calls - marks[b][e].calls;
+            std::fprintf(f, ",%.1f", double(calls) / double(std::max<size_t>(blocks[b].frames, 1)));
+        }
+        std::fprintf(f, "\n");
+    }
+    return std::fclose(f) == 0;
+}
+
 // The video is read while the show plays; on a shared machine it may be regenerated meanwhile.
 std::filesystem::file_time_type videoStamp() {
     std::error_code error;
@@ -258,7 +294,7 @@ std::filesystem::file_time_type videoStamp() {
 int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot]\n");
+        std::fprintf(stderr, "usage: bench_show [--fps N] [--until T] [--out DIR] [--show DIR] [--no-plot] [--gl-calls]\n");
         return 1;
     }
     std::error_code error;
@@ -277,8 +313,21 @@ int main(int argc, char** argv) {
     const auto videoAtStart = videoStamp();
     std::vector<FrameFigures> frames;
     frames.reserve(static_cast<size_t>(lastTime * options.fps) + 2);
+    // Blocks of 10 s of show time, each frame in the block that holds the middle of its step.
+    const auto blockOf = [&](double showTime) { return static_cast<int>((showTime - 0.5 / options.fps) / 10.0); };
+    uint64_t callsBefore = 0;
+    std::vector<std::vector<GLEntryCount>> callMarks;  // at each block's start, then at the end
+    std::vector<GLEntryCount> countsBefore;  // after the last frame
+    int markedBlock = -1;
+    const auto started = [&](int) {
+        if (options.glCalls) installGLCallCounter();
+        callsBefore = glCallTotal();
+        countsBefore = glCallCounts();
+        return true;
+    };
     const auto frame = [&](const RunFrame& f) {
         if (!frames.empty()) frames.back().swap = 1e3 * f.previousSwapSeconds;
+        const uint64_t callsAfter = glCallTotal();
         frames.push_back(FrameFigures{
             .showTime = f.showTime,
             .frame = 1e3 * (f.stepSeconds + f.finishSeconds),
@@ -290,14 +339,21 @@ int main(int argc, char** argv) {
             .other = 1e3 * std::max(0.0, f.stepCpuSeconds - f.analysisSeconds - f.geometrySeconds),
             .processCpu = 1e3 * f.processCpuSeconds,
             .swap = 0.0,
+            .glCalls = double(callsAfter - callsBefore),
         });
+        if (options.glCalls) {
+            if (blockOf(f.showTime) != markedBlock) callMarks.push_back(countsBefore);
+            markedBlock = blockOf(f.showTime);
+            countsBefore = glCallCounts();
+        }
+        callsBefore = callsAfter;
         if (frames.size() % (10 * size_t(options.fps)) == 0) {
             std::fprintf(stderr, "\r%6.1f s of show time", f.showTime);
             std::fflush(stderr);
         }
         return f.showTime < lastTime - 1e-9;
     };
-    const RunEnd run = runShow(RunSettings{.fps = options.fps}, nullptr, RunHooks{.frame = frame});
+    const RunEnd run = runShow(RunSettings{.fps = options.fps}, started, RunHooks{.frame = frame});
     int status = 0;
     // The show ends itself after its last second; anything earlier is a failure.
     if (run.end.outcome != Outcome::Running && run.end.outcome != Outcome::ShowOver) {
@@ -313,12 +369,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // Blocks of 10 s of show time, each frame in the block that holds the middle of its step,
-    // then the whole run.
+    // The blocks, then the whole run.
     std::map<int, std::vector<const FrameFigures*>> byBlock;
     std::vector<const FrameFigures*> all;
     for (const FrameFigures& r : frames) {
-        byBlock[static_cast<int>((r.showTime - 0.5 / options.fps) / 10.0)].push_back(&r);
+        byBlock[blockOf(r.showTime)].push_back(&r);
         all.push_back(&r);
     }
     std::vector<Block> blocks;
@@ -332,12 +387,12 @@ int main(int argc, char** argv) {
     std::printf("%zu frames at %d fps up to %.3f s, in ms. analysis, geometry, other: CPU time of the show's thread;\n"
                 "gl: its waits in the step + glFinish (wall); cpu all: CPU time of every thread, the rasteriser's included\n",
                 frames.size(), options.fps, run.showTime);
-    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s\n", "block", "frames",
+    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s%s\n", "block", "frames",
                 "frame med p99 max", "analysis", "geometry", "analysis+geometry", "gl med p99 max", "other",
-                "cpu all");
-    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s\n", "", "", "", "med p99", "med p99",
-                "med p99 max", "", "med p99", "med p99");
-    for (const Block& b : blocks) printBlock(b);
+                "cpu all", options.glCalls ? " | GL calls" : "");
+    std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s%s\n", "", "", "", "med p99", "med p99",
+                "med p99 max", "", "med p99", "med p99", options.glCalls ? " | med     max" : "");
+    for (const Block& b : blocks) printBlock(b, options.glCalls);
 
     const Block& overall = blocks.back();
     const bool frameGoal = overall.measures[0].median <= 16.7 && overall.measures[0].p99 <= 33.0;
@@ -351,7 +406,13 @@ int main(int argc, char** argv) {
                         b.label.c_str(), b.measures[0].median, b.measures[0].p99, b.measures[3].p99);
     }
 
-    if (!writeFramesCsv(options.out / "frames.csv", frames) || !writeBlocksCsv(options.out / "blocks.csv", blocks)) {
+    bool written = writeFramesCsv(options.out / "frames.csv", frames) && writeBlocksCsv(options.out / "blocks.csv", blocks);
+    if (options.glCalls) {
+        removeGLCallCounter();
+        callMarks.push_back(countsBefore);
+        written = written && writeGlCallsCsv(options.out / "gl_calls.csv", blocks, callMarks);
+    }
+    if (!written) {
         std::fprintf(stderr, "cannot write the figures into %s\n", options.out.c_str());
         status = status ? status : 3;
     } else {
