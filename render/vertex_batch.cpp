@@ -1,0 +1,150 @@
+#include "render/vertex_batch.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ostravel {
+
+namespace {
+
+// Vertices GL draws of a primitive of `count` vertices in `mode` (the rest it drops), and whether
+// consecutive primitives of the mode may share one range.
+size_t drawnVertices(GLenum mode, size_t count, bool& joinable) {
+    joinable = false;
+    switch (mode) {
+    case GL_POINTS: joinable = true; return count;
+    case GL_LINES: joinable = true; return count - count % 2;
+    case GL_TRIANGLES: joinable = true; return count - count % 3;
+    case GL_QUADS: joinable = true; return count - count % 4;
+    case GL_LINE_STRIP:
+    case GL_LINE_LOOP: return count >= 2 ? count : 0;
+    case GL_QUAD_STRIP: return count >= 4 ? count : 0;
+    default: return count >= 3 ? count : 0;  // triangle strips and fans, polygons
+    }
+}
+
+}  // namespace
+
+VertexBatch::VertexBatch(size_t vertexCapacity, size_t primitiveCapacity)
+    : vertexCapacity_(std::max<size_t>(vertexCapacity, 64)), primitiveCapacity_(std::max<size_t>(primitiveCapacity, 8)) {
+    vertices_.reserve(vertexCapacity_);
+    firsts_.reserve(primitiveCapacity_);
+    counts_.reserve(primitiveCapacity_);
+    runs_.reserve(primitiveCapacity_);
+}
+
+void VertexBatch::begin(GLenum mode) {
+    if (firsts_.size() == primitiveCapacity_ || vertices_.size() == vertexCapacity_) draw();
+    mode_ = mode;
+    primitiveStart_ = vertices_.size();
+    open_ = true;
+}
+
+void VertexBatch::colour(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    if (!colourKnown_) {
+        // Vertices gathered so far took GL's current colour: read it for them.
+        if (!vertices_.empty()) {
+            GLfloat current[4];
+            glGetFloatv(GL_CURRENT_COLOR, current);
+            for (BatchVertex& v : vertices_) std::memcpy(&v.r, current, sizeof current);
+        }
+        colourKnown_ = true;
+    }
+    colour_[0] = r, colour_[1] = g, colour_[2] = b, colour_[3] = a;
+}
+
+void VertexBatch::texCoord(GLfloat s, GLfloat t) {
+    if (!texCoordKnown_) {
+        if (!vertices_.empty()) {
+            GLfloat current[4];
+            glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current);
+            for (BatchVertex& v : vertices_) v.s = current[0], v.t = current[1];
+        }
+        texCoordKnown_ = true;
+    }
+    texCoord_[0] = s, texCoord_[1] = t;
+}
+
+void VertexBatch::vertex(GLfloat x, GLfloat y, GLfloat z) {
+    if (vertices_.size() == vertices_.capacity()) makeRoom();
+    vertices_.push_back({x, y, z, colour_[0], colour_[1], colour_[2], colour_[3], texCoord_[0], texCoord_[1]});
+}
+
+void VertexBatch::end() {
+    if (!open_) return;
+    open_ = false;
+    bool joinable = false;
+    const size_t kept = drawnVertices(mode_, vertices_.size() - primitiveStart_, joinable);
+    vertices_.resize(primitiveStart_ + kept);
+    if (kept == 0) return;
+    if (!runs_.empty() && runs_.back().mode == mode_) {
+        if (joinable && size_t(firsts_.back() + counts_.back()) == primitiveStart_) {
+            counts_.back() += GLsizei(kept);
+            return;
+        }
+        ++runs_.back().draws;
+    } else {
+        runs_.push_back({mode_, firsts_.size(), 1});
+    }
+    firsts_.push_back(GLint(primitiveStart_));
+    counts_.push_back(GLsizei(kept));
+}
+
+// The storage is full inside a primitive: the primitives before it are drawn and it moves to the
+// front; a primitive that fills the storage alone makes it grow.
+void VertexBatch::makeRoom() {
+    if (!open_ || primitiveStart_ == 0) {
+        vertices_.reserve(2 * vertices_.capacity());
+        return;
+    }
+    const std::vector<BatchVertex> tail(vertices_.begin() + std::ptrdiff_t(primitiveStart_), vertices_.end());
+    vertices_.resize(primitiveStart_);
+    draw();
+    vertices_.insert(vertices_.end(), tail.begin(), tail.end());
+    primitiveStart_ = 0;
+}
+
+void VertexBatch::flush() {
+    if (open_) end();
+    draw();
+    colourKnown_ = texCoordKnown_ = false;
+}
+
+void VertexBatch::draw() {
+    if (!runs_.empty()) {
+        constexpr GLsizei stride = sizeof(BatchVertex);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, stride, &vertices_[0].x);
+        if (colourKnown_) {
+            glEnableClientState(GL_COLOR_ARRAY);
+            glColorPointer(4, GL_FLOAT, stride, &vertices_[0].r);
+        }
+        if (texCoordKnown_) {
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glTexCoordPointer(2, GL_FLOAT, stride, &vertices_[0].s);
+        }
+        for (const Run& run : runs_) {
+            if (run.draws == 1)
+                glDrawArrays(run.mode, firsts_[run.firstDraw], counts_[run.firstDraw]);
+            else
+                glMultiDrawArrays(run.mode, &firsts_[run.firstDraw], &counts_[run.firstDraw], GLsizei(run.draws));
+        }
+        glDisableClientState(GL_VERTEX_ARRAY);
+        if (colourKnown_) glDisableClientState(GL_COLOR_ARRAY);
+        if (texCoordKnown_) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    // Array draws leave GL's current values undefined; immediate mode leaves the last ones set.
+    if (colourKnown_) glColor4f(colour_[0], colour_[1], colour_[2], colour_[3]);
+    if (texCoordKnown_) glTexCoord2f(texCoord_[0], texCoord_[1]);
+    vertices_.clear();
+    firsts_.clear();
+    counts_.clear();
+    runs_.clear();
+}
+
+VertexBatch& drawerBatch() {
+    thread_local VertexBatch batch;
+    return batch;
+}
+
+}  // namespace ostravel
