@@ -86,4 +86,19 @@ void quadAround(const Vec3& p, double halfWidth, double halfHeight) {
     glVertex3f(static_cast<GLfloat>(x - halfWidth), static_cast<GLfloat>(y + halfHeight), z);
 }
 
+void quadAround(VertexBatch& batch, const Vec3& p, double halfWidth, double halfHeight) {
+    const double x = p.x, y = p.y;
+    const auto x0 = static_cast<GLfloat>(x - halfWidth), x1 = static_cast<GLfloat>(x + halfWidth);
+    const auto y0 = static_cast<GLfloat>(y - halfHeight), y1 = static_cast<GLfloat>(y + halfHeight);
+    const auto z = static_cast<GLfloat>(p.z);
+    batch.texCoord(0, 0);
+    batch.vertex(x0, y0, z);
+    batch.texCoord(1, 0);
+    batch.vertex(x1, y0, z);
+    batch.texCoord(1, 1);
+    batch.vertex(x1, y1, z);
+    batch.texCoord(0, 1);
+    batch.vertex(x0, y1, z);
+}
+
 }  // namespace ostravel

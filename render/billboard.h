@@ -8,6 +8,7 @@
 #pragma once
 
 #include "math/vec3.h"
+#include "render/vertex_batch.h"
 
 namespace ostravel {
 
@@ -26,5 +27,7 @@ void cropBillboard(int width, int screenCopyMode, double angle, double scaleX, d
 void quarterBillboard(int quarter, double scaleX, double scaleY);
 // Four texture-coordinate and vertex pairs around p, inside the caller's glBegin/glEnd.
 void quadAround(const Vec3& p, double halfWidth, double halfHeight);
+// The same four pairs into a batch, inside its begin/end.
+void quadAround(VertexBatch& batch, const Vec3& p, double halfWidth, double halfHeight);
 
 }  // namespace ostravel

@@ -11,6 +11,7 @@
 #include "math/vec3.h"
 #include "platform/gl.h"
 #include "render/billboard.h"
+#include "render/vertex_batch.h"
 
 namespace ostravel {
 
@@ -90,7 +91,8 @@ void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, const Te
 
     seed(300000);
     double phase = 2.2 * t;
-    glBegin(GL_QUADS);
+    VertexBatch& batch = drawerBatch();
+    batch.begin(GL_QUADS);
     for (int i = 0; i < rows; ++i) {
         const uint8_t* line = sampling.valid ? frame.frameImage.data + sampling.row[i] : nullptr;
         for (int j = 0; j < kMosaicColumns; ++j) {
@@ -116,14 +118,15 @@ void drawVideoMosaic(const SceneTime& time, const FrameAnalysis& frame, const Te
 
             const double c = (1.0 - 0.2 * w) * blue / 256.0;
             const double q = 0.6 * c * c;
-            glColor4f(static_cast<GLfloat>(red * q), static_cast<GLfloat>(green * q), static_cast<GLfloat>(q), 1.0f);
+            batch.colour(static_cast<GLfloat>(red * q), static_cast<GLfloat>(green * q), static_cast<GLfloat>(q), 1.0f);
 
             p.y = static_cast<float>(p.y + (size - 0.45) * 0.1);
             if ((i + j) % 2 == 1) p.z = static_cast<float>(p.z - 0.03);
-            quadAround(p, half, half);
+            quadAround(batch, p, half, half);
         }
     }
-    glEnd();
+    batch.end();
+    batch.flush();
 
     glDisable(GL_DEPTH_TEST);
     glBlendFunc(GL_ONE, GL_ONE);
