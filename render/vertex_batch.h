@@ -1,4 +1,4 @@
-// The drawers' geometry on its way to GL: gathered on the CPU in the order a drawer makes it,
+// A drawer's geometry on its way to GL: gathered on the CPU in the order the drawer makes it,
 // with glBegin/glColor/glTexCoord/glVertex's meaning, and sent as a few array draws (one
 // glDrawArrays or glMultiDrawArrays per run of one mode) instead of one call per attribute.
 //
@@ -16,6 +16,17 @@
 //
 // Client arrays in the application's memory; the batch keeps its storage between flushes and
 // grows only for one primitive larger than it (no allocation in a frame otherwise).
+//
+// Where immediate mode itself leaves geometry out, the batch does not follow it. Mesa 22.3 groups
+// the primitives of its immediate-mode buffer into one multi-draw per run of one mode, and
+// llvmpipe skips a whole multi-draw whose first draw is empty: a strip, loop or fan with no
+// vertex that happens to start a run (after a buffer flush, a mode change or a new vertex
+// attribute) takes every following primitive of its run with it, and where the buffer's flushes
+// fall depends on everything drawn through it before, across drawers and frames. The show's
+// picture was made that way, so a drawer that can emit empty strips, loops or fans keeps
+// immediate mode, and changing how much any drawer sends through immediate mode can move those
+// gaps in the drawers that do. The mosaic uses the batch: with it every frame of the show hashes
+// as before. The batch's own test compares it with immediate mode on sprites.
 #pragma once
 
 #include <cstddef>
