@@ -11,7 +11,7 @@
 #include "platform/system.h"
 #include "production/greetings.h"
 #include "production/model_textures.h"
-#include "render/billboard.h"
+#include "render/composite.h"
 #include "render/passes.h"
 #include "render/render_context.h"
 #include "scenes/scene_time.h"
@@ -69,6 +69,27 @@ double glowSpriteWeight(double t, double pulse) {
 
 void Demo::SetTime(double& time) { currentTime = time; }
 
+CompositeLayers Demo::compositeLayers(const RenderContext& ctx) const {
+    const double t = currentTime;
+    CompositeLayers layers;
+    layers.sceneTexture = textureName(ctx.textures, largeRenderTarget);
+    std::fill_n(layers.sceneWeight, 3, static_cast<float>(compositeBrightness(t)));
+    layers.glowTexture = textureName(ctx.textures, smallRenderTarget);
+    std::fill_n(layers.glowWeight, 3, static_cast<float>(std::clamp(t, 0.0, 1.0)));
+    layers.spriteTexture = textureName(ctx.textures, textureSlotBase + kBlobTextureSlot);
+    if (pulse > 0.02) {
+        const double w = glowSpriteWeight(t, pulse);
+        if (w > 0.001) {
+            const double p = pulse * pulse;
+            const float wide[3] = {float(0.9 * w), float(0.8 * w), float(0.75 * w)};
+            const float narrow[3] = {float(1.05 * p), float(0.65 * p), float(0.4 * p)};
+            std::copy_n(wide, 3, layers.wideSpriteWeight);
+            std::copy_n(narrow, 3, layers.narrowSpriteWeight);
+        }
+    }
+    return layers;
+}
+
 TextureResult Demo::Init(RenderContext& ctx) {
     loadCameraPath(pathTimes, cameraPaths[0], "rec1.rcc");
     loadCameraPath(pathTimes, cameraPaths[1], "rec2.rcc");
@@ -118,6 +139,7 @@ TextureResult Demo::Init(RenderContext& ctx) {
                             "cgeffects/fragment_projection_anisotropic.cpp", depthTextureSlot, 512,
                             projectionProgramSlot);
     setUpBlurProgram(ctx.shaders, "cgeffects/fragment_Blur256.cpp", blurProgramSlot);
+    ctx.composite = createCompositeProgram();
 
     // Also sets the frame indices to none, every corner to (-6, -6) and the video time to 0.
     openVideo(video, "textures/try1.avi");
@@ -188,42 +210,10 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     restoreWindowProjection(ctx, pbuffer);
     disableProfiles(ctx.shaders);
 
-    // Composite: the scene texture, then the glow added on top.
+    // Composite: the scene, the glow and the beat's two sprites added in one pass.
     gluLookAt(1.675, 0.03833, 0.0, 0.0, 0.03833, 0.0, 0.0, 1.0, 0.0);
-    bindTexture(ctx.textures, largeRenderTarget);
-    glEnable(GL_TEXTURE_2D);
-    const double b = compositeBrightness(t);
-    glColor3d(b, b, b);
-    glPushMatrix();
-    cropBillboard(800, ctx.screenCopyMode, 0.0, 1.3, 1.3);
-    glPopMatrix();
-
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    bindTexture(ctx.textures, smallRenderTarget);
-    const double k = std::clamp(t, 0.0, 1.0);
-    glColor3d(k, k, k);
-    glPushMatrix();
-    billboard(0.0, 1.3, 1.3);
-    glPopMatrix();
-
     seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
-    bindTexture(ctx.textures, textureSlotBase + kBlobTextureSlot);
-
-    if (pulse > 0.02) {
-        const double w = glowSpriteWeight(t, pulse);
-        if (w > 0.001) {
-            glPushMatrix();
-            glColor3d(0.9 * w, 0.8 * w, 0.75 * w);
-            quarterBillboard(0, 3.5, 3.5);
-            glPopMatrix();
-            glPushMatrix();
-            const double p = pulse * pulse;
-            glColor3d(1.05 * p, 0.65 * p, 0.4 * p);
-            quarterBillboard(0, 2.0, 2.0);
-            glPopMatrix();
-        }
-    }
+    drawComposite(ctx.composite, ctx.screenCopyMode, compositeLayers(ctx));
 
     glPopMatrix();
     glPopAttrib();

@@ -17,6 +17,7 @@
 #include "assets/texture_error.h"
 #include "math/spline.h"
 #include "production/camera_path.h"
+#include "render/composite.h"
 #include "render/pbuffer.h"
 #include "scenes/sequencer.h"
 
@@ -79,6 +80,8 @@ public:
 
     // What the scenes read of this frame (time, beat, camera, texture range).
     SceneTime sceneTime() const;
+    // The composite's textures and weights for the frame just rendered.
+    CompositeLayers compositeLayers(const RenderContext& ctx) const;
 
     // Everything Render changes of the Demo's own state (time, camera, frame count, beat, the
     // eye's analysis, the random sequence's seed at the end), without drawing anything: a jump's

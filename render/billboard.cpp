@@ -6,9 +6,6 @@
 
 namespace ostravel {
 
-namespace {
-
-// Keeps translation and the projective row/column of the current model-view, drops the rest.
 void faceTheScreen(double scaleX, double scaleY) {
     GLfloat m[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
@@ -17,6 +14,8 @@ void faceTheScreen(double scaleX, double scaleY) {
     glLoadMatrixf(m);
     glScalef(static_cast<GLfloat>(scaleX), static_cast<GLfloat>(scaleY), 0.0f);
 }
+
+namespace {
 
 void quad(const GLfloat (&texCoords)[4][2]) {
     static constexpr GLfloat kCorners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};

@@ -21,6 +21,10 @@ struct TextureRange {
 // for the given screen-copy mode (1: 640 x 480, 2: 800 x 600, 3: 320 x 240, -1: from the width).
 TextureRange cropRange(int width, int screenCopyMode);
 
+// The billboards' model-view: the current one's translation and projective row and column, the
+// upper-left 3 x 3 made the identity, then scaled by (scaleX, scaleY, 0).
+void faceTheScreen(double scaleX, double scaleY);
+
 void billboard(double angle, double scaleX, double scaleY);
 void cropBillboard(int width, int screenCopyMode, double angle, double scaleX, double scaleY);
 // One quarter (0..3) of a 2 x 2 atlas; any other quarter draws an empty primitive.

@@ -9,6 +9,7 @@
 
 #include "assets/texture_bank.h"
 #include "math/vec3.h"
+#include "render/composite.h"
 #include "render/glyph_lists.h"
 #include "render/pbuffer.h"
 #include "render/shader_bank.h"
@@ -37,6 +38,7 @@ struct RenderContext {
     TextureBank textures;
     ShaderBank shaders;
     GlyphLists font;  // the outline font (createOutlineFont)
+    CompositeProgram composite;  // the composite's one pass (createCompositeProgram)
 };
 
 // The one RenderContext of the process.
