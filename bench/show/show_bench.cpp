@@ -82,6 +82,27 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return true;
 }
 
+// The goals on 2 cores with llvmpipe. The frame p99 goal does not hold in the blocks of the heavy
+// stretches, where the contour fans and ribbons, and the mosaic's 6912 blended sprites, cost more
+// fill than a frame has; their figures are printed all the same.
+constexpr double kFrameMedianGoal = 9.0;
+constexpr double kFrameP99Goal = 16.7;
+constexpr double kCpuP99Goal = 3.0;  // analysis + geometry
+struct Stretch {
+    double start, end;
+};
+constexpr Stretch kHeavyStretches[] = {{80.0, 110.0}, {160.0, 185.0}};
+
+std::string heavyStretchNames() {
+    std::string names;
+    for (const Stretch& s : kHeavyStretches) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s%g-%g s", names.empty() ? "" : " and ", s.start, s.end);
+        names += text;
+    }
+    return names;
+}
+
 // One frame's figures, in milliseconds.
 struct FrameFigures {
     double showTime;
@@ -129,6 +150,12 @@ Block makeBlock(std::string label, double start, double end, const std::vector<c
         block.measures[m] = summarise(values);
     }
     return block;
+}
+
+bool inHeavyStretch(const Block& b) {
+    for (const Stretch& s : kHeavyStretches)
+        if (b.start < s.end && b.end > s.start) return true;
+    return false;
 }
 
 void printBlock(const Block& b, bool glCalls) {
@@ -234,10 +261,11 @@ bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& block
                  "  '%s' every ::0::%zu using 2:5:($3-$2):(0) with vectors nohead lw 3 lc rgb '#20a020' title 'median per 10 s', \\\n"
                  "  '' every ::0::%zu using 2:($6 < top ? $6 : top):($3-$2):(0) with vectors nohead lw 3 lc rgb '#d02020' title 'p99 per 10 s', \\\n"
                  "  '' every ::0::%zu using 2:23:($3-$2):(0) with vectors nohead lw 3 lc rgb '#e08000' title 'CPU of all threads, median per 10 s', \\\n"
-                 "  16.7 with lines dt 2 lw 1.5 lc rgb '#20a020' title 'median goal 16.7 ms', \\\n"
-                 "  33 with lines dt 2 lw 1.5 lc rgb '#d02020' title 'p99 goal 33 ms'\n",
+                 "  %g with lines dt 2 lw 1.5 lc rgb '#20a020' title 'median goal %g ms', \\\n"
+                 "  %g with lines dt 2 lw 1.5 lc rgb '#d02020' title 'p99 goal %g ms (outside %s)'\n",
                  top, (dir / "frames.csv").c_str(), (dir / "blocks.csv").c_str(), blocks.size() - 2, blocks.size() - 2,
-                 blocks.size() - 2);
+                 blocks.size() - 2, kFrameMedianGoal, kFrameMedianGoal, kFrameP99Goal, kFrameP99Goal,
+                 heavyStretchNames().c_str());
     std::fprintf(f, "unset object\nunset label\nunset arrow\n");
 
     // Bottom: where the time goes; the GL time (much larger on llvmpipe) on its own axis at the right.
@@ -252,8 +280,9 @@ bool writePlot(const std::filesystem::path& dir, const std::vector<Block>& block
                  "  '' using 2:4 with points pt 7 ps 0.15 lc rgb '#e08000' title 'analysis', \\\n"
                  "  '' using 2:5 with points pt 7 ps 0.15 lc rgb '#8040c0' title 'geometry', \\\n"
                  "  '%s' every ::0::%zu using 2:15:($3-$2):(0) with vectors nohead lw 3 lc rgb 'black' title 'analysis + geometry p99 per 10 s', \\\n"
-                 "  5 with lines dt 2 lw 1.5 lc rgb 'black' title 'goal 5 ms'\n",
-                 (dir / "frames.csv").c_str(), (dir / "blocks.csv").c_str(), blocks.size() - 2);
+                 "  %g with lines dt 2 lw 1.5 lc rgb 'black' title 'goal %g ms'\n",
+                 (dir / "frames.csv").c_str(), (dir / "blocks.csv").c_str(), blocks.size() - 2, kCpuP99Goal,
+                 kCpuP99Goal);
     std::fprintf(f, "unset multiplot\n");
     if (std::fclose(f) != 0) return false;
     return std::system(("gnuplot " + shellQuoted(script.string())).c_str()) == 0;
@@ -395,15 +424,23 @@ int main(int argc, char** argv) {
     for (const Block& b : blocks) printBlock(b, options.glCalls);
 
     const Block& overall = blocks.back();
-    const bool frameGoal = overall.measures[0].median <= 16.7 && overall.measures[0].p99 <= 33.0;
-    const bool cpuGoal = overall.measures[3].p99 <= 5.0;
-    std::printf("goals: frame median <= 16.7 ms and p99 <= 33 ms: %s; analysis + geometry p99 <= 5 ms: %s\n",
-                frameGoal ? "met" : "MISSED", cpuGoal ? "met" : "MISSED");
+    const bool medianGoal = overall.measures[0].median <= kFrameMedianGoal;
+    bool p99Goal = true, cpuGoal = true;
     for (const Block& b : blocks) {
         if (&b == &overall) break;
-        if (b.measures[0].median > 16.7 || b.measures[0].p99 > 33.0 || b.measures[3].p99 > 5.0)
-            std::printf("  %s misses a goal (frame median %.2f, p99 %.2f; analysis + geometry p99 %.2f)\n",
-                        b.label.c_str(), b.measures[0].median, b.measures[0].p99, b.measures[3].p99);
+        p99Goal = p99Goal && (inHeavyStretch(b) || b.measures[0].p99 <= kFrameP99Goal);
+        cpuGoal = cpuGoal && b.measures[3].p99 <= kCpuP99Goal;
+    }
+    std::printf("goals: frame median <= %.1f ms: %s; frame p99 <= %.1f ms in every block outside %s: %s; "
+                "analysis + geometry p99 <= %.1f ms in every block: %s\n",
+                kFrameMedianGoal, medianGoal ? "met" : "MISSED", kFrameP99Goal, heavyStretchNames().c_str(),
+                p99Goal ? "met" : "MISSED", kCpuP99Goal, cpuGoal ? "met" : "MISSED");
+    for (const Block& b : blocks) {
+        if (&b == &overall) break;
+        const bool p99Missed = !inHeavyStretch(b) && b.measures[0].p99 > kFrameP99Goal;
+        if (p99Missed || b.measures[3].p99 > kCpuP99Goal)
+            std::printf("  %s misses a goal (frame p99 %.2f; analysis + geometry p99 %.2f)\n", b.label.c_str(),
+                        b.measures[0].p99, b.measures[3].p99);
     }
 
     bool written = writeFramesCsv(options.out / "frames.csv", frames) && writeBlocksCsv(options.out / "blocks.csv", blocks);
