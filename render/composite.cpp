@@ -18,7 +18,13 @@ constexpr double kStripTop = kWideSprite / kSceneHalf;
 
 // Texture coordinates come from the fixed-function vertex stage (units 0 to 3, identity texture
 // matrices in the window's context): 0 the scene's, 1 the glow's, 2 and 3 the sprites'.
-constexpr const char* kFragmentSource = R"(#version 120
+//
+// Most frames have no sprites: then the scene and the glow are added and rounded once, within one
+// code value of two rounded passes. With the sprites, four layers rounded once would stray by two
+// in one value of four hundred; each layer is rounded as the 8-bit window would hold it instead,
+// which gives the passes' sum up to ties. Sampling is most of the cost: the program without the
+// sprites samples two textures, not four.
+constexpr const char* kFragmentSource = R"(
 uniform sampler2D scene;
 uniform sampler2D glow;
 uniform sampler2D sprite;
@@ -26,13 +32,17 @@ uniform vec3 sceneWeight;
 uniform vec3 glowWeight;
 uniform vec3 wideSpriteWeight;
 uniform vec3 narrowSpriteWeight;
-// A layer as an 8-bit window holds it.
 vec3 stored(vec3 layer) { return floor(clamp(layer, 0.0, 1.0) * 255.0 + 0.5) / 255.0; }
 void main() {
+#ifdef SPRITES
     vec3 sum = stored(texture2D(scene, gl_TexCoord[0].st).rgb * sceneWeight)
              + stored(texture2D(glow, gl_TexCoord[1].st).rgb * glowWeight)
              + stored(texture2D(sprite, gl_TexCoord[2].st).rgb * wideSpriteWeight)
              + stored(texture2D(sprite, gl_TexCoord[3].st).rgb * narrowSpriteWeight);
+#else
+    vec3 sum = texture2D(scene, gl_TexCoord[0].st).rgb * sceneWeight
+             + texture2D(glow, gl_TexCoord[1].st).rgb * glowWeight;
+#endif
     gl_FragColor = vec4(sum, 1.0);
 }
 )";
@@ -59,12 +69,11 @@ void corner(double x, double y, GLfloat s, GLfloat t) {
     glVertex3f(static_cast<GLfloat>(x), static_cast<GLfloat>(y), 0.0f);
 }
 
-}  // namespace
-
-CompositeProgram createCompositeProgram() {
-    CompositeProgram result;
+CompositeLayersProgram buildProgram(bool sprites) {
+    CompositeLayersProgram result;
+    const char* sources[] = {"#version 120\n", sprites ? "#define SPRITES\n" : "", kFragmentSource};
     const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(shader, 1, &kFragmentSource, nullptr);
+    glShaderSource(shader, 3, sources, nullptr);
     glCompileShader(shader);
     const GLuint program = glCreateProgram();
     glAttachShader(program, shader);
@@ -94,12 +103,24 @@ CompositeProgram createCompositeProgram() {
     return result;
 }
 
+}  // namespace
+
+CompositeProgram createCompositeProgram() {
+    CompositeProgram result{buildProgram(false), buildProgram(true)};
+    if (!result.withoutSprites.program || !result.withSprites.program) {
+        glDeleteProgram(result.withoutSprites.program);
+        glDeleteProgram(result.withSprites.program);
+        result = {};
+    }
+    return result;
+}
+
 void drawComposite(const CompositeProgram& program, int screenCopyMode, const CompositeLayers& layers) {
     const TextureRange crop = cropRange(800, screenCopyMode);
     const GLfloat s = static_cast<GLfloat>(crop.s), t = static_cast<GLfloat>(crop.t);
 
     glBindTexture(GL_TEXTURE_2D, layers.sceneTexture);
-    if (!program.program) {
+    if (!program.withSprites.program) {
         glEnable(GL_TEXTURE_2D);
         glColor3f(layers.sceneWeight[0], layers.sceneWeight[1], layers.sceneWeight[2]);
         glPushMatrix();
@@ -107,16 +128,22 @@ void drawComposite(const CompositeProgram& program, int screenCopyMode, const Co
         glPopMatrix();
         return;
     }
+    const bool sprites = any(layers.wideSpriteWeight) || any(layers.narrowSpriteWeight);
+    const CompositeLayersProgram& p = sprites ? program.withSprites : program.withoutSprites;
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, layers.glowTexture);
-    glActiveTexture(GL_TEXTURE2);
-    glBindTexture(GL_TEXTURE_2D, layers.spriteTexture);
+    if (sprites) {
+        glActiveTexture(GL_TEXTURE2);
+        glBindTexture(GL_TEXTURE_2D, layers.spriteTexture);
+    }
     glActiveTexture(GL_TEXTURE0);
-    glUseProgram(program.program);
-    clampedUniform(program.sceneWeight, layers.sceneWeight);
-    clampedUniform(program.glowWeight, layers.glowWeight);
-    clampedUniform(program.wideSpriteWeight, layers.wideSpriteWeight);
-    clampedUniform(program.narrowSpriteWeight, layers.narrowSpriteWeight);
+    glUseProgram(p.program);
+    clampedUniform(p.sceneWeight, layers.sceneWeight);
+    clampedUniform(p.glowWeight, layers.glowWeight);
+    if (sprites) {
+        clampedUniform(p.wideSpriteWeight, layers.wideSpriteWeight);
+        clampedUniform(p.narrowSpriteWeight, layers.narrowSpriteWeight);
+    }
 
     glPushMatrix();
     faceTheScreen(kSceneHalf, kSceneHalf);
@@ -128,10 +155,10 @@ void drawComposite(const CompositeProgram& program, int screenCopyMode, const Co
     corner(-1, 1, s, t);
     glEnd();
 
-    if (any(layers.wideSpriteWeight) || any(layers.narrowSpriteWeight)) {
+    if (sprites) {
         static constexpr float kNone[3] = {0, 0, 0};
-        clampedUniform(program.sceneWeight, kNone);
-        clampedUniform(program.glowWeight, kNone);
+        clampedUniform(p.sceneWeight, kNone);
+        clampedUniform(p.glowWeight, kNone);
         glEnable(GL_BLEND);
         glBlendFunc(GL_ONE, GL_ONE);
         glBegin(GL_QUADS);

@@ -7,12 +7,11 @@
 // lie above them, where the window keeps what it held and only the sprites add to it.
 //
 // The layers are drawn as one square of the scene's size and place with a small fragment program
-// that samples the three textures at each layer's own coordinates, adds them and rounds once
-// (four blended squares would each read and write every pixel of the window, which costs a
-// software rasteriser more than all the rest of the composite); while the sprites show, a strip
+// that samples the textures at each layer's own coordinates and adds them (four blended squares
+// would each shade, read and write every pixel of the window); while the sprites show, a strip
 // from that square's top edge up past the window adds them above it, blended. The strip shares
-// the square's edge, so every pixel is drawn by exactly one of the two. The sum differs from four
-// rounded, saturating passes by at most two code values, mostly by none.
+// the square's edge, so every pixel is drawn by exactly one of the two. The sum stays within one
+// code value of four rounded, saturating passes, mostly equal to it.
 //
 // Weights are colours as the fixed-function stage would take them: each component is clamped to
 // [0, 1] before it multiplies its texture.
@@ -30,11 +29,16 @@ struct CompositeLayers {
     float narrowSpriteWeight[3] = {0, 0, 0};  // the 2.0 sprite
 };
 
-// The program and its uniforms; program 0 when GLSL is not there or it does not compile (the
-// compile log goes to standard error).
-struct CompositeProgram {
+// A program and its uniforms.
+struct CompositeLayersProgram {
     unsigned program = 0;
     int sceneWeight = -1, glowWeight = -1, wideSpriteWeight = -1, narrowSpriteWeight = -1;
+};
+
+// The composite's two programs, for frames without and with the sprites; both 0 when GLSL is not
+// there or one does not compile (the compile log goes to standard error).
+struct CompositeProgram {
+    CompositeLayersProgram withoutSprites, withSprites;
 };
 
 // In the window's context (programs are shared with the Pbuffer's).
