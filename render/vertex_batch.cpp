@@ -50,6 +50,7 @@ void VertexBatch::colour(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
         }
         colourKnown_ = true;
     }
+    if (open_ && colourVaries_ == kNone) colourVaries_ = firsts_.size();
     colour_[0] = r, colour_[1] = g, colour_[2] = b, colour_[3] = a;
 }
 
@@ -78,7 +79,10 @@ void VertexBatch::end() {
     vertices_.resize(primitiveStart_ + kept);
     if (kept == 0) return;
     if (!runs_.empty() && runs_.back().mode == mode_) {
-        if (joinable && size_t(firsts_.back() + counts_.back()) == primitiveStart_) {
+        // One range only where the colours are drawn alike: both per vertex, or both the same colour.
+        const size_t draw = firsts_.size();
+        const bool alike = draw > colourVaries_ || (draw < colourVaries_ && sameColour(firsts_.back(), GLint(primitiveStart_)));
+        if (joinable && alike && size_t(firsts_.back() + counts_.back()) == primitiveStart_) {
             counts_.back() += GLsizei(kept);
             return;
         }
@@ -90,6 +94,10 @@ void VertexBatch::end() {
     counts_.push_back(GLsizei(kept));
 }
 
+bool VertexBatch::sameColour(GLint a, GLint b) const {
+    return std::memcmp(&vertices_[size_t(a)].r, &vertices_[size_t(b)].r, 4 * sizeof(GLfloat)) == 0;
+}
+
 // The storage is full inside a primitive: the primitives before it are drawn and it moves to the
 // front; a primitive that fills the storage alone makes it grow.
 void VertexBatch::makeRoom() {
@@ -99,7 +107,9 @@ void VertexBatch::makeRoom() {
     }
     const std::vector<BatchVertex> tail(vertices_.begin() + std::ptrdiff_t(primitiveStart_), vertices_.end());
     vertices_.resize(primitiveStart_);
+    const bool varies = colourVaries_ != kNone;
     draw();
+    colourVaries_ = varies ? 0 : kNone;
     vertices_.insert(vertices_.end(), tail.begin(), tail.end());
     primitiveStart_ = 0;
 }
@@ -108,6 +118,14 @@ void VertexBatch::flush() {
     if (open_) end();
     draw();
     colourKnown_ = texCoordKnown_ = false;
+    colourVaries_ = kNone;
+}
+
+void VertexBatch::drawRange(GLenum mode, size_t firstDraw, size_t draws) {
+    if (draws == 1)
+        glDrawArrays(mode, firsts_[firstDraw], counts_[firstDraw]);
+    else
+        glMultiDrawArrays(mode, &firsts_[firstDraw], &counts_[firstDraw], GLsizei(draws));
 }
 
 void VertexBatch::draw() {
@@ -115,22 +133,34 @@ void VertexBatch::draw() {
         constexpr GLsizei stride = sizeof(BatchVertex);
         glEnableClientState(GL_VERTEX_ARRAY);
         glVertexPointer(3, GL_FLOAT, stride, &vertices_[0].x);
-        if (colourKnown_) {
-            glEnableClientState(GL_COLOR_ARRAY);
-            glColorPointer(4, GL_FLOAT, stride, &vertices_[0].r);
-        }
+        if (colourKnown_) glColorPointer(4, GL_FLOAT, stride, &vertices_[0].r);
         if (texCoordKnown_) {
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             glTexCoordPointer(2, GL_FLOAT, stride, &vertices_[0].s);
         }
+        bool colourArray = false;
         for (const Run& run : runs_) {
-            if (run.draws == 1)
-                glDrawArrays(run.mode, firsts_[run.firstDraw], counts_[run.firstDraw]);
-            else
-                glMultiDrawArrays(run.mode, &firsts_[run.firstDraw], &counts_[run.firstDraw], GLsizei(run.draws));
+            const size_t end = run.firstDraw + run.draws;
+            for (size_t k = run.firstDraw; k < end;) {
+                if (colourKnown_ && k < colourVaries_) {
+                    // Primitives whose colour was set only outside them draw with it as GL's
+                    // current colour, as immediate mode draws them, not interpolated per vertex
+                    // (which can round differently under perspective).
+                    size_t j = k + 1;
+                    while (j < end && j < colourVaries_ && sameColour(firsts_[j], firsts_[k])) ++j;
+                    if (colourArray) glDisableClientState(GL_COLOR_ARRAY), colourArray = false;
+                    glColor4fv(&vertices_[size_t(firsts_[k])].r);
+                    drawRange(run.mode, k, j - k);
+                    k = j;
+                } else {
+                    if (colourKnown_ && !colourArray) glEnableClientState(GL_COLOR_ARRAY), colourArray = true;
+                    drawRange(run.mode, k, end - k);
+                    k = end;
+                }
+            }
         }
         glDisableClientState(GL_VERTEX_ARRAY);
-        if (colourKnown_) glDisableClientState(GL_COLOR_ARRAY);
+        if (colourArray) glDisableClientState(GL_COLOR_ARRAY);
         if (texCoordKnown_) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     }
     // Array draws leave GL's current values undefined; immediate mode leaves the last ones set.

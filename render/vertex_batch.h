@@ -17,16 +17,11 @@
 // Client arrays in the application's memory; the batch keeps its storage between flushes and
 // grows only for one primitive larger than it (no allocation in a frame otherwise).
 //
-// Where immediate mode itself leaves geometry out, the batch does not follow it. Mesa 22.3 groups
-// the primitives of its immediate-mode buffer into one multi-draw per run of one mode, and
-// llvmpipe skips a whole multi-draw whose first draw is empty: a strip, loop or fan with no
-// vertex that happens to start a run (after a buffer flush, a mode change or a new vertex
-// attribute) takes every following primitive of its run with it, and where the buffer's flushes
-// fall depends on everything drawn through it before, across drawers and frames. The show's
-// picture was made that way, so a drawer that can emit empty strips, loops or fans keeps
-// immediate mode, and changing how much any drawer sends through immediate mode can move those
-// gaps in the drawers that do. The mosaic uses the batch: with it every frame of the show hashes
-// as before. The batch's own test compares it with immediate mode on sprites.
+// A primitive with too few vertices to draw anything is not sent at all. Immediate mode sends it
+// on to the driver, and there it can take geometry with it: Mesa 22.3 groups the primitives of its
+// immediate-mode buffer into one multi-draw per run of one mode, and llvmpipe skips the whole
+// multi-draw when its first draw is empty, so a strip or fan with no vertex that happens to start
+// a run drops every primitive after it in the run. The batch draws those primitives.
 #pragma once
 
 #include <cstddef>
@@ -63,8 +58,11 @@ private:
         GLenum mode;
         size_t firstDraw, draws;
     };
+    static constexpr size_t kNone = size_t(-1);
     void draw();
+    void drawRange(GLenum mode, size_t firstDraw, size_t draws);
     void makeRoom();
+    bool sameColour(GLint vertexA, GLint vertexB) const;
 
     std::vector<BatchVertex> vertices_;
     std::vector<GLint> firsts_;
@@ -77,6 +75,7 @@ private:
     GLfloat colour_[4] = {1, 1, 1, 1};
     GLfloat texCoord_[2] = {0, 0};
     bool colourKnown_ = false, texCoordKnown_ = false;  // set since the last flush, or read from GL
+    size_t colourVaries_ = kNone;  // the first draw with a colour set inside a primitive: per vertex from there
 };
 
 // The drawers' batch on this thread: empty between drawers (each flushes before it returns).

@@ -10,6 +10,7 @@
 #include "platform/gl.h"
 #include "render/billboard.h"
 #include "render/outline_font.h"
+#include "render/vertex_batch.h"
 #include "scenes/sheet.h"
 
 namespace ostravel {
@@ -20,7 +21,7 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kCreditRate = 0.07;
 constexpr int kPaperHalf = 15;  // the fixed layers cover columns and rows -15 .. 14
 
-void vertex(double x, double y) { glVertex3f(float(x), float(y), 0.0f); }
+void vertex(VertexBatch& batch, double x, double y) { batch.vertex(float(x), float(y), 0.0f); }
 
 // The graph paper: lines and dots, reaching 15 f1 from the centre.
 void drawGraphPaper(const SceneTime& time, double f1) {
@@ -31,24 +32,26 @@ void drawGraphPaper(const SceneTime& time, double f1) {
     glEnable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glLineWidth(2.0f);
-    glBegin(GL_LINES);
+    VertexBatch& batch = drawerBatch();
+    batch.begin(GL_LINES);
     for (int i = i0; i < i1; ++i) {
         const double c = 1.0 + 0.8 * std::pow(1.1 * std::sin(0.3 * i + 0.02 * time.pulseSum + 0.6 * t), 14.0);
         if (t > 90.0)
-            glColor3f(float(0.2 * c), float(0.17 * c), float(0.05 * c));
+            batch.colour(float(0.2 * c), float(0.17 * c), float(0.05 * c));
         else
-            glColor3f(float(0.15 * c), float(0.1 * c), float(0.1 * c));
-        vertex(i, -reach), vertex(i, reach);
-        vertex(-reach, i), vertex(reach, i);
+            batch.colour(float(0.15 * c), float(0.1 * c), float(0.1 * c));
+        vertex(batch, i, -reach), vertex(batch, i, reach);
+        vertex(batch, -reach, i), vertex(batch, reach, i);
     }
-    glEnd();
+    batch.end();
 
-    glPointSize(2.0f);
-    glColor3f(float(0.6 * f1), float(0.6 * f1), float(f1));
-    glBegin(GL_POINTS);
+    glPointSize(2.0f);  // the points' own size: the lines waiting in the batch do not read it
+    batch.colour(float(0.6 * f1), float(0.6 * f1), float(f1));
+    batch.begin(GL_POINTS);
     for (int r = i0; r < i1; ++r)
-        for (int q = i0; q < i1; ++q) vertex(q, r);
-    glEnd();
+        for (int q = i0; q < i1; ++q) vertex(batch, q, r);
+    batch.end();
+    batch.flush();
 }
 
 // The falling bars: they hang still until 105 s, then drop at random speeds after random
@@ -58,6 +61,7 @@ void drawFallingBars(const SceneTime& time) {
     seed(23000);
     if (t > 100.0)
         for (int i = 0; i < 60; ++i) random01();
+    VertexBatch& batch = drawerBatch();
     for (int c = -kPaperHalf; c < kPaperHalf; ++c) {
         const double a = random01();
         const double d = (t - 105.0 - a >= 0.0) ? t - 105.0 - random01() : 0.0;
@@ -65,15 +69,16 @@ void drawFallingBars(const SceneTime& time) {
         const double e = ease(clamp01(0.4 * (t - 106.0 - 0.2 * c)), 2.0);
         const double s = 0.4 * std::sin(0.3 * c + time.pulseSum + t);
         const double left = c + 0.1 + 0.4 * (1.0 - e), right = c + 0.9 - 0.4 * (1.0 - e);
-        glBegin(GL_QUAD_STRIP);
-        glColor3f(0.0f, 0.0f, 0.0f);
-        vertex(left, top - 11.0), vertex(right, top - 11.0);
-        glColor3f(float((s + 1.0) * 0.14), 0.06f, float(0.03 + 0.1 * ((c + 20) % 2)));
-        vertex(left, top - 10.0), vertex(right, top - 10.0);
-        glColor3f(0.0f, 0.0f, 0.0f);
-        vertex(left, top + 20.0), vertex(right, top + 20.0);
-        glEnd();
+        batch.begin(GL_QUAD_STRIP);
+        batch.colour(0.0f, 0.0f, 0.0f);
+        vertex(batch, left, top - 11.0), vertex(batch, right, top - 11.0);
+        batch.colour(float((s + 1.0) * 0.14), 0.06f, float(0.03 + 0.1 * ((c + 20) % 2)));
+        vertex(batch, left, top - 10.0), vertex(batch, right, top - 10.0);
+        batch.colour(0.0f, 0.0f, 0.0f);
+        vertex(batch, left, top + 20.0), vertex(batch, right, top + 20.0);
+        batch.end();
     }
+    batch.flush();
 }
 
 // The dot screen: round dots on the graph paper's points that shrink away as f1 reaches 1.
@@ -83,23 +88,26 @@ void drawDotScreen(const SceneTime& time, const TextureBank& textures, double f1
     if (!(f1 < 0.9999)) return;
     const double t = time.localTime;
     const double k = clamp01(7.0 * f1);
-    glColor3f(float(1.5 * k), float(k), float(k));
+    VertexBatch& batch = drawerBatch();
+    batch.colour(float(1.5 * k), float(k), float(k));
     const double z = t > 90.0 ? 0.5 : 0.3;
     const int i0 = int(std::trunc(-15.0 * f1));
     const double i1 = 15.0 * f1;
-    glBegin(GL_QUADS);
+    batch.begin(GL_QUADS);
     for (int x = i0; x < i1; ++x)
         for (int y = i0; y < i1; ++y) {
             const double half = clamp01(2.0 * std::sin(kPi * (y + i1) / (30.0 * f1))) *
                                 clamp01(2.0 * std::sin(kPi * (x + i1) / (30.0 * f1))) *
                                 (0.3 * std::sin(1.3 * (x * x + y * y) + t) + 0.5) * z * (1.0 - f1);
-            quadAround(makeVec3(float(x), float(y), 0.0f), half, half);
+            quadAround(batch, makeVec3(float(x), float(y), 0.0f), half, half);
         }
-    glEnd();
+    batch.end();
+    batch.flush();
 }
 
 // The picture cards: about a tenth of the cells pop up pictures from 11 s and take them away
-// from 32 s. The flashing extent is the horizontal one (the card seems to flip about its vertical
+// from 32 s. Each card binds its own picture, so they stay in immediate mode: an array draw for
+// every card would take more calls than the card's own dozen. The flashing extent is the horizontal one (the card seems to flip about its vertical
 // axis); every brightness term scales all three colour components, so the cards stay warm grey.
 void drawPictureCards(const SceneTime& time, const TextureBank& textures) {
     const double t = time.localTime;
@@ -139,7 +147,8 @@ void drawGridFlicker(const SceneTime& time, double f2) {
     seed(100);
     glLineWidth(1.0f);
     glDisable(GL_TEXTURE_2D);
-    glBegin(GL_LINES);
+    VertexBatch& batch = drawerBatch();
+    batch.begin(GL_LINES);
     if (f2 > 0.0) {
         for (int x = -kPaperHalf; x < kPaperHalf; ++x)
             for (int y = -kPaperHalf; y < kPaperHalf; ++y) {
@@ -149,12 +158,13 @@ void drawGridFlicker(const SceneTime& time, double f2) {
                     f2 + 0.2 * std::pow(1.01 * std::sin(0.6 * (x + y) + 100.0 * r2 + (r1 + 1.0) * 0.2 * time.localTime),
                                         44.0));
                 const double cx = x + 0.5, cy = y + 0.5, arm = 0.25 * w;
-                glColor3f(float(0.3 * w), float(0.25 * w), float(0.15 * w));
-                vertex(cx - arm, cy), vertex(cx + arm, cy);
-                vertex(cx, cy - arm), vertex(cx, cy + arm);
+                batch.colour(float(0.3 * w), float(0.25 * w), float(0.15 * w));
+                vertex(batch, cx - arm, cy), vertex(batch, cx + arm, cy);
+                vertex(batch, cx, cy - arm), vertex(batch, cx, cy + arm);
             }
     }
-    glEnd();
+    batch.end();
+    batch.flush();
     glEnable(GL_TEXTURE_2D);
 }
 

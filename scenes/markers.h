@@ -14,6 +14,8 @@
 //   the fan's f (always 1).
 // - Markers are placed by a MarkerFrame computed here rather than by GL matrix calls: the result is
 //   the same picture, but hundreds of markers need not each break the vertex stream.
+// - Geometry goes through the drawers' VertexBatch (render/vertex_batch.h): a scene flushes it
+//   before each GL state change and before it returns.
 #pragma once
 
 #include <cmath>
@@ -21,6 +23,7 @@
 
 #include "analysis/frame_analysis.h"
 #include "platform/gl.h"
+#include "render/vertex_batch.h"
 #include "scenes/scene_time.h"
 
 namespace ostravel {
@@ -37,8 +40,8 @@ void drawFeatureFan(const SceneTime& time, const FrameAnalysis& frame, double s0
 constexpr int kConnectionSegments = 15;
 
 // Colours go to GL as floats, as every glColor3f of these scenes.
-inline void colour(double r, double g, double b) {
-    glColor3f(static_cast<GLfloat>(r), static_cast<GLfloat>(g), static_cast<GLfloat>(b));
+inline void colour(VertexBatch& batch, double r, double g, double b) {
+    batch.colour(static_cast<GLfloat>(r), static_cast<GLfloat>(g), static_cast<GLfloat>(b));
 }
 
 inline double pointX(const FrameAnalysis& frame, int n) { return frame.trackedPoints[n].x * kTrackedPointScale; }
@@ -83,13 +86,15 @@ struct MarkerFrame {
     // Rotation about y by the given degrees (glRotate(degrees, 0, 1, 0)).
     void tilt(double degrees) { rotate(degrees, 2, 0); }
 
-    void vertex(double x, double y, double z = 0.0) const {
-        glVertex3f(static_cast<GLfloat>(m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3]),
-                   static_cast<GLfloat>(m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3]),
-                   static_cast<GLfloat>(m[2][0] * x + m[2][1] * y + m[2][2] * z + m[2][3]));
+    void vertex(VertexBatch& batch, double x, double y, double z = 0.0) const {
+        batch.vertex(static_cast<GLfloat>(m[0][0] * x + m[0][1] * y + m[0][2] * z + m[0][3]),
+                     static_cast<GLfloat>(m[1][0] * x + m[1][1] * y + m[1][2] * z + m[1][3]),
+                     static_cast<GLfloat>(m[2][0] * x + m[2][1] * y + m[2][2] * z + m[2][3]));
     }
     // The marker-plane point at radius r and angle t (radians): (r sin t, r cos t, z).
-    void polar(double r, double t, double z = 0.0) const { vertex(r * std::sin(t), r * std::cos(t), z); }
+    void polar(VertexBatch& batch, double r, double t, double z = 0.0) const {
+        vertex(batch, r * std::sin(t), r * std::cos(t), z);
+    }
 
 private:
     // Right-multiplies by the rotation that takes axis a towards axis b (z: x to y; y: z to x).

@@ -5,6 +5,7 @@
 
 #include "math/random.h"
 #include "platform/gl.h"
+#include "render/vertex_batch.h"
 
 namespace ostravel {
 
@@ -56,7 +57,8 @@ void drawFeatureTriangulation(const FrameAnalysis& frame, TriangulationBuffers& 
     triangulateFeatures(frame, buffers, f);
 
     const Vec3* v = buffers.vertices.data() + buffers.firstVertex;
-    glBegin(GL_TRIANGLES);
+    VertexBatch& batch = drawerBatch();
+    batch.begin(GL_TRIANGLES);
     for (int32_t k = 0; k < buffers.triangleCount; ++k) {
         const Triangle& t = buffers.triangles[k];
         const Vec3& a = v[t.p1];
@@ -69,12 +71,13 @@ void drawFeatureTriangulation(const FrameAnalysis& frame, TriangulationBuffers& 
         const double w = 0.1 / (length + 0.03);
         if (!(w > 0.04)) continue;
         const double bright = random01() * 0.1 + w;
-        glColor3f(float(0.25 * bright), float(0.5 * bright), float(bright));
-        glVertex3f(a.x, a.y, 0.0f);
-        glVertex3f(b.x, b.y, 0.0f);
-        glVertex3f(c.x, c.y, 0.0f);
+        batch.colour(float(0.25 * bright), float(0.5 * bright), float(bright));
+        batch.vertex(a.x, a.y, 0.0f);
+        batch.vertex(b.x, b.y, 0.0f);
+        batch.vertex(c.x, c.y, 0.0f);
     }
-    glEnd();
+    batch.end();
+    batch.flush();
 }
 
 }  // namespace ostravel

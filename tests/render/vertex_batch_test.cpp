@@ -4,6 +4,10 @@
 // primitive. The same calls
 // through the batch and through glBegin/glColor/glTexCoord/glVertex must give the same pixels and
 // leave the same current colour and texture coordinate.
+//
+// Fans, strips and loops, some with too few vertices to draw (an empty one first): each through
+// the batch must draw as its own primitive, and the empty ones must not take the others with
+// them, as they do in Mesa's immediate mode. The reference sends only the drawable ones.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -86,6 +90,48 @@ TEST(VertexBatch, SpritesDrawAsInImmediateMode) {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glDeleteTextures(1, &texture);
+}
+
+// Seeded fans, strips and loops, every third one too short to draw and the first one empty.
+std::vector<uint8_t> stripsAndFans(bool batched) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    VertexBatch batch(64, 6);
+    seed(77);
+    const auto r = [] { return float(random01()); };
+    const GLenum modes[] = {GL_TRIANGLE_FAN, GL_TRIANGLE_STRIP, GL_LINE_STRIP, GL_LINE_LOOP, GL_QUAD_STRIP};
+    for (int k = 0; k < 30; ++k) {
+        const GLenum mode = modes[(k / 6) % 5];
+        const int count = k == 0 ? 0 : k % 3 == 0 ? 1 : 4 + k % 5;
+        const bool drawable = count >= (mode == GL_LINE_STRIP || mode == GL_LINE_LOOP ? 2 : mode == GL_QUAD_STRIP ? 4 : 3);
+        if (batched) batch.begin(mode);
+        else if (drawable) glBegin(mode);
+        const float x = 6 * r() - 3, y = 4 * r() - 2;
+        for (int i = 0; i < count; ++i) {
+            const float c = r(), px = x + r() - 0.5f, py = y + r() - 0.5f;
+            if (batched) batch.colour(c, 1 - c, 0.5f), batch.vertex(px, py, 0);
+            else if (drawable) glColor3f(c, 1 - c, 0.5f), glVertex3f(px, py, 0);
+        }
+        if (batched) batch.end();
+        else if (drawable) glEnd();
+    }
+    if (batched) batch.flush();
+    std::vector<uint8_t> pixels(800 * 600 * 4);
+    glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+TEST(VertexBatch, StripsAndFansDrawAloneAndEmptyOnesTakeNothingWithThem) {
+    ASSERT_TRUE(ostravel::testing::ensureGLWindow());
+    ostravel::testing::useSequencerView();
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    const std::vector<uint8_t> reference = stripsAndFans(false), batched = stripsAndFans(true);
+    size_t differing = 0, lit = 0;
+    for (size_t i = 0; i < reference.size(); ++i) differing += reference[i] != batched[i], lit += reference[i] != 0;
+    EXPECT_GT(lit, 10000u);
+    EXPECT_EQ(differing, 0u);
 }
 
 }  // namespace
