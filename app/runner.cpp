@@ -49,7 +49,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
 
         RunFrame frame;
         if (measured && app.demo) {
-            timings = {};
+            timings = {.glEntryClock = loop.glEntryClock};
             app.demo->timings = &timings;
         }
         const double wall0 = measured ? wallSeconds() : 0.0;
@@ -72,6 +72,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
             frame.processCpuSeconds = processCpuSeconds() - process0;
             frame.analysisSeconds = timings.analysisSeconds;
             frame.geometrySeconds = timings.geometrySeconds;
+            frame.geometryInGLSeconds = timings.geometryInGLSeconds;
             frame.previousSwapSeconds = swapSeconds;
             frame.showTime = app.demoTime;
         }
@@ -112,7 +113,8 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int)>& star
             run.end = runFrames(RunLoop{.events = settings.events,
                                         .fixedStep = fixed ? &fixedStep : nullptr,
                                         .finish = true,
-                                        .pastTheEnd = settings.pastTheEnd},
+                                        .pastTheEnd = settings.pastTheEnd,
+                                        .glEntryClock = settings.glEntryClock},
                                 hooks);
         // Stopped or closed before the show ended: the music and the window are still up (the
         // preview may have switched the lock off while the music stays loaded).

@@ -25,6 +25,9 @@ struct RunLoop {
     FixedStepSystem* fixedStep = nullptr;  // advance this clock one step before each frame
     bool finish = false;  // glFinish after each frame, so that its time is the whole frame's
     bool pastTheEnd = false;  // the show's end does not end the run (the preview holds there)
+    // Measured runs: the CPU time this thread has spent inside GL's entry points so far (a
+    // benchmark that wraps them), read around the drawers; null: not measured.
+    double (*glEntryClock)() = nullptr;
 };
 
 // What the loop does after the events: run a frame, show the last picture again without a step
@@ -40,6 +43,7 @@ struct RunFrame {
     double processCpuSeconds = 0.0;    // CPU time of every thread in the step and the glFinish
     double analysisSeconds = 0.0;      // of stepCpuSeconds: the eye
     double geometrySeconds = 0.0;      // of stepCpuSeconds: the drawers and scenes
+    double geometryInGLSeconds = 0.0;  // of geometrySeconds: inside GL's entry points (with glEntryClock)
     double previousSwapSeconds = 0.0;  // wall time of the last frame's swap
 };
 
@@ -87,6 +91,7 @@ struct RunSettings {
     bool music = false;                  // real time only: play the music and lock the show to it
     bool events = false;                 // pump the window's events (the preview)
     bool pastTheEnd = false;             // see RunLoop
+    double (*glEntryClock)() = nullptr;  // see RunLoop
 };
 
 struct RunEnd {

@@ -33,10 +33,14 @@ struct SceneCall {
     static void draw(void* user) {
         SceneCall& call = *static_cast<SceneCall*>(user);
         Demo& demo = call.demo;
-        const double start = demo.timings ? threadCpuSeconds() : 0.0;
+        FrameCpuTimings* timings = demo.timings;
+        const double start = timings ? threadCpuSeconds() : 0.0;
+        const double inGL = timings && timings->glEntryClock ? timings->glEntryClock() : 0.0;
         drawAnalysisPicture(demo.scene, demo.video.frame, demo.sceneTime(),
                             SceneResources{call.ctx.textures, call.ctx.shaders, call.ctx.font});
-        if (demo.timings) demo.timings->geometrySeconds += threadCpuSeconds() - start;
+        if (!timings) return;
+        timings->geometrySeconds += threadCpuSeconds() - start;
+        if (timings->glEntryClock) timings->geometryInGLSeconds += timings->glEntryClock() - inGL;
     }
 };
 

@@ -29,8 +29,10 @@ struct RenderContext;
 // video frame, and the geometry (the sequencer's drawers and scenes, the GL driver's work on this
 // thread for what they submit included). Each frame adds to the figures; the reader clears them.
 struct FrameCpuTimings {
+    double (*glEntryClock)() = nullptr;  // CPU time of this thread inside GL's entry points; may be null
     double analysisSeconds = 0.0;
     double geometrySeconds = 0.0;
+    double geometryInGLSeconds = 0.0;  // of geometrySeconds, where glEntryClock is given
 };
 
 class Demo {

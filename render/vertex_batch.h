@@ -8,7 +8,12 @@
 // (which GL drops) left out; strips, fans and loops stay separate draws of one multi-draw.
 //
 // Current colour and texture coordinate work as in immediate mode: a vertex takes the last
-// colour() and texCoord(); before the first of them it takes GL's current values. flush() leaves
+// colour() and texCoord(); before the first of them it takes GL's current values. Primitives
+// drawn before the first colour() inside a primitive (between begin() and end()) since the last
+// flush draw with their one colour as GL's current colour, as Mesa's immediate mode draws them;
+// from there on colours go per vertex. The two can round differently: a colour interpolated
+// between equal vertex colours under perspective is not always exactly that colour, and a value
+// such as 0.3 (76.5 / 255) then rounds to the other 8-bit neighbour. flush() leaves
 // GL's current colour and texture coordinate as immediate mode would (array draws do not set
 // them). GL state (blending, texture, matrices, line width) applies at flush(): a drawer flushes
 // before every state change that must come between its primitives. Colours and coordinates are

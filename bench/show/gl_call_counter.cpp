@@ -1,6 +1,9 @@
 #include "bench/show/gl_call_counter.h"
 
+#include <time.h>
+
 #include <array>
+#include <string_view>
 #include <type_traits>
 
 #include "platform/gl.h"
@@ -25,6 +28,23 @@ constexpr std::array<const char*, kEntryCount> kNames = {
 };
 
 std::array<uint64_t, kEntryCount> counts{};
+double secondsInside = 0.0;
+// The calls that only note one attribute of one vertex (glVertex3f, glColor4ub ...) are not timed:
+// they are many, each costs less than reading the clock, and the driver's work on what they note
+// falls into the call that draws or flushes it (glEnd, a state change).
+std::array<bool, kEntryCount> timed{};
+
+bool notesAVertex(std::string_view name) {
+    for (std::string_view prefix : {"glVertex", "glColor", "glTexCoord", "glMultiTexCoord", "glNormal"})
+        if (name.starts_with(prefix) && !name.ends_with("Pointer") && !name.ends_with("Array")) return true;
+    return false;
+}
+
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
 
 template <auto& Pointer, size_t Id, typename F = std::remove_reference_t<decltype(Pointer)>>
 struct Twin;
@@ -39,16 +59,20 @@ struct Twin<Pointer, Id, R(EPOXY_CALLSPEC*)(A...)> {
     static R EPOXY_CALLSPEC call(A... a) {
         ++counts[Id];
         Pointer = real;
+        const double start = timed[Id] ? threadSeconds() : -1.0;
         if constexpr (std::is_void_v<R>) {
             real(a...);
-            settle();
+            settle(start);
         } else {
             R result = real(a...);
-            settle();
+            settle(start);
             return result;
         }
     }
-    static void settle() { real = Pointer, Pointer = &call; }
+    static void settle(double start) {
+        if (start >= 0.0) secondsInside += threadSeconds() - start;
+        real = Pointer, Pointer = &call;
+    }
     static void install() {
         if (Pointer != &call) real = Pointer, Pointer = &call;
     }
@@ -60,6 +84,7 @@ struct Twin<Pointer, Id, R(EPOXY_CALLSPEC*)(A...)> {
 }  // namespace
 
 void installGLCallCounter() {
+    for (size_t i = 0; i < kEntryCount; ++i) timed[i] = !notesAVertex(kNames[i]);
 #define OSTRAVEL_GL_ENTRY(name) Twin<epoxy_##name, k_##name>::install();
 #include "gl_entry_points.inc"
 #undef OSTRAVEL_GL_ENTRY
@@ -76,6 +101,8 @@ std::vector<GLEntryCount> glCallCounts() {
     for (size_t i = 0; i < kEntryCount; ++i) out[i] = {kNames[i], counts[i]};
     return out;
 }
+
+double glEntrySeconds() { return secondsInside; }
 
 uint64_t glCallTotal() {
     uint64_t total = 0;

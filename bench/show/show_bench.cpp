@@ -20,8 +20,10 @@
 // started in) frames.csv (one row a frame), blocks.csv (one row a block, then "all"), and, with
 // gnuplot on the path, show_frames.gp and show_frames.png: frame time over show time with the
 // sections of the timetable marked. With --gl-calls it also writes gl_calls.csv: for every entry
-// point called, its calls per frame in each block (mean) and over the run; the counting slows
-// the frames, so take times from a run without it.
+// point called, its calls per frame in each block (mean) and over the run; it also times the calls
+// and splits the geometry into what the driver does inside them (its vertex work and binning run
+// on the show's thread) and the rest. The counting and timing slow the frames, so take times from
+// a run without it.
 // Exit status: 0 when the show played to its end, 1 on bad arguments, 2 when it could not start
 // or ended early, 3 when the figures could not be written.
 #include <time.h>
@@ -115,6 +117,7 @@ struct FrameFigures {
     double processCpu;  // every thread of the process (the rasteriser's included) during the frame
     double swap;
     double glCalls;  // 0 without --gl-calls
+    double geometryInGL;  // of geometry: inside GL's entry points (0 without --gl-calls)
 };
 
 // What the tables and blocks.csv report, and how each is read from a frame.
@@ -132,6 +135,10 @@ constexpr Measure kMeasures[] = {
     {"other", [](const FrameFigures& f) { return f.other; }},
     {"process_cpu", [](const FrameFigures& f) { return f.processCpu; }},
     {"gl_calls", [](const FrameFigures& f) { return f.glCalls; }},
+    // With --gl-calls: the driver's part of the geometry (its vertex work and binning run on the
+    // show's thread inside the calls), and what is left of analysis + geometry without it.
+    {"geometry_in_gl", [](const FrameFigures& f) { return f.geometryInGL; }},
+    {"analysis_geometry_outside_gl", [](const FrameFigures& f) { return f.analysis + f.geometry - f.geometryInGL; }},
 };
 constexpr int kMeasureCount = int(std::size(kMeasures));
 
@@ -164,18 +171,20 @@ void printBlock(const Block& b, bool glCalls) {
                 b.label.c_str(), b.frames, s[0].median, s[0].p99, s[0].max, s[1].median, s[1].p99, s[2].median,
                 s[2].p99, s[3].median, s[3].p99, s[3].max, s[4].median, s[4].p99, s[4].max, s[5].median, s[5].p99,
                 s[6].median, s[6].p99);
-    if (glCalls) std::printf(" | %7.0f %7.0f", s[7].median, s[7].max);
+    if (glCalls)
+        std::printf(" | %7.0f %7.0f | %5.2f %5.2f | %5.2f %5.2f", s[7].median, s[7].max, s[8].median, s[8].p99,
+                    s[9].median, s[9].p99);
     std::printf("\n");
 }
 
 bool writeFramesCsv(const std::filesystem::path& path, const std::vector<FrameFigures>& frames) {
     FILE* f = std::fopen(path.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "frame,show_time_s,frame_ms,analysis_ms,geometry_ms,gl_ms,gl_finish_ms,other_cpu_ms,process_cpu_ms,swap_ms,gl_calls\n");
+    std::fprintf(f, "frame,show_time_s,frame_ms,analysis_ms,geometry_ms,gl_ms,gl_finish_ms,other_cpu_ms,process_cpu_ms,swap_ms,gl_calls,geometry_in_gl_ms\n");
     for (size_t i = 0; i < frames.size(); ++i) {
         const FrameFigures& r = frames[i];
-        std::fprintf(f, "%zu,%.6f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.0f\n", i + 1, r.showTime, r.frame, r.analysis,
-                     r.geometry, r.gl, r.glFinish, r.other, r.processCpu, r.swap, r.glCalls);
+        std::fprintf(f, "%zu,%.6f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%.0f,%.4f\n", i + 1, r.showTime, r.frame, r.analysis,
+                     r.geometry, r.gl, r.glFinish, r.other, r.processCpu, r.swap, r.glCalls, r.geometryInGL);
     }
     return std::fclose(f) == 0;
 }
@@ -369,6 +378,7 @@ int main(int argc, char** argv) {
             .processCpu = 1e3 * f.processCpuSeconds,
             .swap = 0.0,
             .glCalls = double(callsAfter - callsBefore),
+            .geometryInGL = 1e3 * f.geometryInGLSeconds,
         });
         if (options.glCalls) {
             if (blockOf(f.showTime) != markedBlock) callMarks.push_back(countsBefore);
@@ -382,7 +392,8 @@ int main(int argc, char** argv) {
         }
         return f.showTime < lastTime - 1e-9;
     };
-    const RunEnd run = runShow(RunSettings{.fps = options.fps}, started, RunHooks{.frame = frame});
+    const RunEnd run = runShow(RunSettings{.fps = options.fps, .glEntryClock = options.glCalls ? glEntrySeconds : nullptr},
+                               started, RunHooks{.frame = frame});
     int status = 0;
     // The show ends itself after its last second; anything earlier is a failure.
     if (run.end.outcome != Outcome::Running && run.end.outcome != Outcome::ShowOver) {
@@ -418,9 +429,9 @@ int main(int argc, char** argv) {
                 frames.size(), options.fps, run.showTime);
     std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s%s\n", "block", "frames",
                 "frame med p99 max", "analysis", "geometry", "analysis+geometry", "gl med p99 max", "other",
-                "cpu all", options.glCalls ? " | GL calls" : "");
+                "cpu all", options.glCalls ? " | GL calls        | geom in GL  | a+g outside GL" : "");
     std::printf("%-9s %6s | %-22s | %-11s | %-11s | %-18s | %-19s | %-11s | %-11s%s\n", "", "", "", "med p99", "med p99",
-                "med p99 max", "", "med p99", "med p99", options.glCalls ? " | med     max" : "");
+                "med p99 max", "", "med p99", "med p99", options.glCalls ? " | med     max     | med p99     | med p99" : "");
     for (const Block& b : blocks) printBlock(b, options.glCalls);
 
     const Block& overall = blocks.back();
@@ -441,6 +452,13 @@ int main(int argc, char** argv) {
         if (p99Missed || b.measures[3].p99 > kCpuP99Goal)
             std::printf("  %s misses a goal (frame p99 %.2f; analysis + geometry p99 %.2f)\n", b.label.c_str(),
                         b.measures[0].p99, b.measures[3].p99);
+    }
+
+    if (options.glCalls) {
+        bool outsideGoal = true;
+        for (const Block& b : blocks) outsideGoal = outsideGoal && (&b == &overall || b.measures[9].p99 <= kCpuP99Goal);
+        std::printf("the driver's part taken out (calls timed, so slower): analysis + geometry outside GL p99 <= %.1f ms "
+                    "in every block: %s\n", kCpuP99Goal, outsideGoal ? "met" : "MISSED");
     }
 
     bool written = writeFramesCsv(options.out / "frames.csv", frames) && writeBlocksCsv(options.out / "blocks.csv", blocks);
