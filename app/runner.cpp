@@ -1,7 +1,6 @@
 #include "app/runner.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "app/shell.h"
 #include "platform/fixed_step_system.h"
@@ -14,14 +13,6 @@
 #include "production/show_jump.h"
 
 namespace ostravel {
-
-namespace {
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
     AppState& app = appState();
@@ -49,7 +40,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
 
         RunFrame frame;
         if (measured && app.demo) {
-            timings = {.glEntryClock = loop.glEntryClock};
+            timings = {.glEntryClock = loop.glEntryClock, .finishStages = loop.finishStages};
             app.demo->timings = &timings;
         }
         const double wall0 = measured ? wallSeconds() : 0.0;
@@ -73,6 +64,8 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
             frame.analysisSeconds = timings.analysisSeconds;
             frame.geometrySeconds = timings.geometrySeconds;
             frame.geometryInGLSeconds = timings.geometryInGLSeconds;
+            static_assert(std::size(timings.stageSeconds) == std::tuple_size_v<decltype(frame.stageSeconds)>);
+            std::copy(std::begin(timings.stageSeconds), std::end(timings.stageSeconds), frame.stageSeconds.begin());
             frame.previousSwapSeconds = swapSeconds;
             frame.showTime = app.demoTime;
         }
@@ -114,7 +107,8 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int)>& star
                                         .fixedStep = fixed ? &fixedStep : nullptr,
                                         .finish = true,
                                         .pastTheEnd = settings.pastTheEnd,
-                                        .glEntryClock = settings.glEntryClock},
+                                        .glEntryClock = settings.glEntryClock,
+                                        .finishStages = settings.finishStages},
                                 hooks);
         // Stopped or closed before the show ended: the music and the window are still up (the
         // preview may have switched the lock off while the music stays loaded).

@@ -8,6 +8,7 @@
 // bench/ sit beside app/ and use it from there.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct RunLoop {
     // Measured runs: the CPU time this thread has spent inside GL's entry points so far (a
     // benchmark that wraps them), read around the drawers; null: not measured.
     double (*glEntryClock)() = nullptr;
+    bool finishStages = false;  // measured runs: each stage of the frame waits for GL (FrameCpuTimings)
 };
 
 // What the loop does after the events: run a frame, show the last picture again without a step
@@ -44,6 +46,8 @@ struct RunFrame {
     double analysisSeconds = 0.0;      // of stepCpuSeconds: the eye
     double geometrySeconds = 0.0;      // of stepCpuSeconds: the drawers and scenes
     double geometryInGLSeconds = 0.0;  // of geometrySeconds: inside GL's entry points (with glEntryClock)
+    // Wall time of each of Render's stages (production/demo.h's FrameStage), with finishStages.
+    std::array<double, 4> stageSeconds{};
     double previousSwapSeconds = 0.0;  // wall time of the last frame's swap
 };
 
@@ -92,6 +96,7 @@ struct RunSettings {
     bool events = false;                 // pump the window's events (the preview)
     bool pastTheEnd = false;             // see RunLoop
     double (*glEntryClock)() = nullptr;  // see RunLoop
+    bool finishStages = false;           // see RunLoop
 };
 
 struct RunEnd {

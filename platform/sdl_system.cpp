@@ -85,15 +85,16 @@ SystemServices* installed = &sdlSystem;
 }  // namespace
 
 namespace {
-double cpuSeconds(clockid_t clock) {
+double clockSeconds(clockid_t clock) {
     timespec now{};
     clock_gettime(clock, &now);
     return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
 }  // namespace
 
-double threadCpuSeconds() { return cpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
-double processCpuSeconds() { return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+double threadCpuSeconds() { return clockSeconds(CLOCK_THREAD_CPUTIME_ID); }
+double processCpuSeconds() { return clockSeconds(CLOCK_PROCESS_CPUTIME_ID); }
+double wallSeconds() { return clockSeconds(CLOCK_MONOTONIC); }
 
 void installSystemServices(SystemServices* services) { installed = services ? services : &sdlSystem; }
 

@@ -47,6 +47,8 @@ inline bool copyToClipboard(const std::string& text) { return systemServices().c
 // CPU time in seconds: of the calling thread, and of every thread of the process.
 double threadCpuSeconds();
 double processCpuSeconds();
+// Seconds of a steady clock (CLOCK_MONOTONIC, read without a system call), from an arbitrary start.
+double wallSeconds();
 
 [[noreturn]] inline void exitProcess(int status) {
     systemServices().exitProcess(status);

@@ -46,6 +46,27 @@ struct SceneCall {
 
 }  // namespace
 
+// The wall time of each stage of Render, when the timings ask for it (else nothing).
+class StageClock {
+public:
+    explicit StageClock(FrameCpuTimings* timings) : timings_(timings && timings->finishStages ? timings : nullptr) {
+        if (!timings_) return;
+        glFinish();
+        last_ = wallSeconds();
+    }
+    void end(FrameStage stage) {
+        if (!timings_) return;
+        glFinish();
+        const double now = wallSeconds();
+        timings_->stageSeconds[size_t(stage)] += now - last_;
+        last_ = now;
+    }
+
+private:
+    FrameCpuTimings* timings_;
+    double last_ = 0.0;
+};
+
 SceneTime Demo::sceneTime() const {
     SceneTime time;
     time.localTime = localTime;
@@ -202,14 +223,18 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glPushMatrix();
 
+    StageClock stages(timings);
     lookAtVideo(t);
+    stages.end(FrameStage::Analysis);
 
     SceneCall sceneCall{*this, ctx};
     projectivePass(ctx, pbuffer, PassDraw{}, PassDraw{SceneCall::draw, &sceneCall}, 0, 32, 0, ctx.projector,
                    ctx.projector, true, 800, largeRenderTarget);
+    stages.end(FrameStage::ScenePass);
 
     blurGlowPass(ctx, pbuffer, largeRenderTarget, 800, smallRenderTarget, 128, 0.8 - 0.08 * pulse, 3,
                  blurProgramSlot);
+    stages.end(FrameStage::GlowPass);
 
     restoreWindowProjection(ctx, pbuffer);
     disableProfiles(ctx.shaders);
@@ -218,6 +243,7 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
     gluLookAt(1.675, 0.03833, 0.0, 0.0, 0.03833, 0.0, 0.0, 1.0, 0.0);
     seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
     drawComposite(ctx.composite, ctx.screenCopyMode, compositeLayers(ctx));
+    stages.end(FrameStage::Composite);
 
     glPopMatrix();
     glPopAttrib();

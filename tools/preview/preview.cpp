@@ -3,10 +3,10 @@
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "platform/system.h"
 #include "platform/window.h"
 #include "platform/window_overlay.h"
 #include "production/app_state.h"
@@ -18,14 +18,6 @@
 #include "tools/preview/shader_watch.h"
 
 namespace ostravel {
-
-namespace {
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 Preview::Preview(PreviewSettings settings) : settings_(std::move(settings)) {}
 
