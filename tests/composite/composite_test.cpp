@@ -39,8 +39,8 @@ constexpr const char* kRenderer = "llvmpipe";
 constexpr const char* kMesa = "Mesa 22.3.6";
 constexpr Moment kMoments[] = {
     {2.0, 0x314096b11819553full, 0x3d0272c51924530full},   {22.0, 0x0c8f968394671a00ull, 0xf232429a9f33d3c0ull},
-    {30.0, 0x4ead9d99efabc95eull, 0xd92e48a65437b01dull},  {75.0, 0x2cf38de7a6138e24ull, 0x4bce980e3c36209cull},
-    {100.0, 0x4fce6dbad22237d0ull, 0xb589ae36303b5704ull}, {110.0, 0xf79affba073315fbull, 0x173016d67cea3e17ull},
+    {30.0, 0x4ead9d99efabc95eull, 0xd92e48a65437b01dull},  {75.0, 0xf61707d45e5ff398ull, 0x3ed07db3470f738eull},
+    {100.0, 0x87fb9f919bb922f0ull, 0x825e06f1fab680f6ull}, {110.0, 0xc3009e9011b432e4ull, 0x5d807d47bc78149dull},
     {150.0, 0xbbc99da5191bf647ull, 0xdf4dc5c9d9ed54fcull}, {165.0, 0xdd75a6b08fed4d34ull, 0x414096e171516097ull},
     {178.6, 0xdb6777025418fd4full, 0x81f4e15415f7230dull},
 };

@@ -46,10 +46,13 @@ bool drawnBy(const Primitive& p, Stage stage, int mode) {
         case Mosaic: return p.mode == GL_QUADS && v.z > 3.7f;
         case Shimmer: return p.mode == GL_LINE_STRIP && (colourIs(v, 0.3f, 0.3f, 0.6f) || colourIs(v, 0.3f, 0.6f, 0.3f));
         case Ribbons: return p.mode == GL_LINE_STRIP && colourIs(v, 0.1f, 0.3f, 0.7f);
-        case Lettering: return p.mode == GL_POINTS;  // the graph paper's dots (an empty primitive while f1 = 0)
+        // The graph paper's dots; while f1 = 0 (97 and 170 s) there are none, and nothing is sent.
+        case Lettering: return p.mode == GL_POINTS;
         case ModeScene:
             if (p.mode != GL_LINES) return false;
-            if (mode == 0) return p.vertices.size() == 2 * 8 * 15 * 2;  // arcs: two hops from points 0 .. 7, 15 segments each
+            // Arcs: two hops from points 0 .. 7, 15 segments each, dashed from a black one; the
+            // markers' ticks that follow are lines too and may come in the same draw.
+            if (mode == 0) return p.vertices.size() >= 2 * 8 * 15 * 2 && colourIs(v, 0.0f, 0.0f, 0.0f);
             if (mode == 1) return colourIs(v, 0.4f, 0.6f, 1.1f);        // the web's chain
             return colourIs(v, 0.2f, 0.2f, 0.4f);                       // the fan's connections
         case Quadtrees: return p.mode == GL_TRIANGLE_FAN && p.vertices.size() == 4 && colourIs(v, 0.1f, 0.15f, 0.2f);
@@ -101,12 +104,12 @@ TEST(SequencerDrawing, DrawersInOrderUnderTheirState) {
         {20.0, 0.45, {Lettering, ModeScene, Quadtrees, Triangulation, Spikes}, 0.0f, 0.0f},
         {20.0, -0.3, {Lettering, Quadtrees, Triangulation}, 0.0f, 0.0f},
         // Full pan; the quadtrees' fade is 0.
-        {97.0, 0.0, {Fans, Outlines, Shimmer, Ribbons, Lettering, ModeScene, Triangulation}, 0.324f, -0.132f},
-        {97.0, 0.39, {Fans, Outlines, Shimmer, Ribbons, Lettering, ModeScene, Triangulation, Spikes}, 0.324f, -0.132f},
-        {97.0, 0.45, {Fans, Outlines, Shimmer, Ribbons, Lettering, ModeScene, Triangulation, Spikes}, 0.324f, -0.132f},
+        {97.0, 0.0, {Fans, Outlines, Shimmer, Ribbons, ModeScene, Triangulation}, 0.324f, -0.132f},
+        {97.0, 0.39, {Fans, Outlines, Shimmer, Ribbons, ModeScene, Triangulation, Spikes}, 0.324f, -0.132f},
+        {97.0, 0.45, {Fans, Outlines, Shimmer, Ribbons, ModeScene, Triangulation, Spikes}, 0.324f, -0.132f},
         // The pan back at 0.6; the spikes' fade is 0.
-        {170.0, 0.0, {Mosaic, Ribbons, Lettering, ModeScene, Quadtrees, Triangulation}, 0.1944f, -0.0792f},
-        {170.0, 0.45, {Mosaic, Ribbons, Lettering, ModeScene, Quadtrees, Triangulation}, 0.1944f, -0.0792f},
+        {170.0, 0.0, {Mosaic, Ribbons, ModeScene, Quadtrees, Triangulation}, 0.1944f, -0.0792f},
+        {170.0, 0.45, {Mosaic, Ribbons, ModeScene, Quadtrees, Triangulation}, 0.1944f, -0.0792f},
     };
 
     TextureBank textures;
