@@ -1,7 +1,9 @@
-// The composite of the show's frames at nine moments (30 fps, as the capture tool renders them):
+// The composite of the show's frames at ten moments (30 fps, as the capture tool renders them):
 // - the two textures it reads, the eye pass's scene and the glow, hash as they did when the four
-//   layers were still drawn as four blended quads (on the renderer those hashes were made with;
-//   elsewhere that half is skipped: another rasteriser draws other bytes);
+//   layers were still drawn as four blended quads and the drawers in immediate mode (on the
+//   renderer those hashes were made with; elsewhere that half is skipped: another rasteriser
+//   draws other bytes). At 97.9 s the shimmer's strips, each in one colour of 0.3 (76.5 / 255),
+//   show whether they are drawn with that colour as immediate mode drew them;
 // - the one-pass composite against the four blended squares drawn here, from the same textures
 //   over the same picture: at least 99.9 % of the channel values within 1, none more than 2
 //   apart, PSNR at least 50 dB.
@@ -40,7 +42,8 @@ constexpr const char* kMesa = "Mesa 22.3.6";
 constexpr Moment kMoments[] = {
     {2.0, 0x314096b11819553full, 0x3d0272c51924530full},   {22.0, 0x0c8f968394671a00ull, 0xf232429a9f33d3c0ull},
     {30.0, 0x4ead9d99efabc95eull, 0xd92e48a65437b01dull},  {75.0, 0xf61707d45e5ff398ull, 0x3ed07db3470f738eull},
-    {100.0, 0x87fb9f919bb922f0ull, 0x825e06f1fab680f6ull}, {110.0, 0xc3009e9011b432e4ull, 0x5d807d47bc78149dull},
+    {97.9, 0xa84db5cfffd0ff05ull, 0x4dcbaa3c59d28856ull},  {100.0, 0x87fb9f919bb922f0ull, 0x825e06f1fab680f6ull},
+    {110.0, 0xc3009e9011b432e4ull, 0x5d807d47bc78149dull},
     {150.0, 0xbbc99da5191bf647ull, 0xdf4dc5c9d9ed54fcull}, {165.0, 0xdd75a6b08fed4d34ull, 0x414096e171516097ull},
     {178.6, 0xdb6777025418fd4full, 0x81f4e15415f7230dull},
 };
