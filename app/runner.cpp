@@ -20,6 +20,12 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
     const bool measured = static_cast<bool>(hooks.frame);
     FrameCpuTimings timings;
     double swapSeconds = 0.0;
+    // The picture to the window: the target presented, the overlay over it, the swap.
+    const auto show = [&] {
+        windows.presentTarget();
+        if (hooks.overlay) hooks.overlay();
+        windows.swapBuffers();
+    };
     for (;;) {
         if (loop.events) {
             // The quit message is taken once every message before it has been handled.
@@ -31,9 +37,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
         const FrameAction action = hooks.beforeFrame ? hooks.beforeFrame() : FrameAction::Step;
         if (action == FrameAction::Stop) return {};
         if (action == FrameAction::Hold) {
-            windows.presentTarget();
-            if (hooks.overlay) hooks.overlay();
-            windows.swapBuffers();
+            show();
             continue;
         }
         if (loop.fixedStep) loop.fixedStep->nextFrame();
@@ -64,8 +68,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
             frame.analysisSeconds = timings.analysisSeconds;
             frame.geometrySeconds = timings.geometrySeconds;
             frame.geometryInGLSeconds = timings.geometryInGLSeconds;
-            static_assert(std::size(timings.stageSeconds) == std::tuple_size_v<decltype(frame.stageSeconds)>);
-            std::copy(std::begin(timings.stageSeconds), std::end(timings.stageSeconds), frame.stageSeconds.begin());
+            frame.stageSeconds = timings.stageSeconds;
             frame.previousSwapSeconds = swapSeconds;
             frame.showTime = app.demoTime;
         }
@@ -76,9 +79,7 @@ OutcomeReport runFrames(const RunLoop& loop, const RunHooks& hooks) {
         }
         if (measured && !hooks.frame(frame)) return {};
         const double swap0 = measured ? wallSeconds() : 0.0;
-        windows.presentTarget();
-        if (hooks.overlay) hooks.overlay();
-        windows.swapBuffers();
+        show();
         if (measured) swapSeconds = wallSeconds() - swap0;
     }
 }
@@ -102,14 +103,12 @@ RunEnd runShow(const RunSettings& settings, const std::function<bool(int)>& star
     run.startUpMessages = system.messages;
     if (run.end.outcome == Outcome::Running) {
         run.started = true;
-        if (!started || started(system.messages))
-            run.end = runFrames(RunLoop{.events = settings.events,
-                                        .fixedStep = fixed ? &fixedStep : nullptr,
-                                        .finish = true,
-                                        .pastTheEnd = settings.pastTheEnd,
-                                        .glEntryClock = settings.glEntryClock,
-                                        .finishStages = settings.finishStages},
-                                hooks);
+        if (!started || started(system.messages)) {
+            RunLoop loop = settings.loop;
+            loop.fixedStep = fixed ? &fixedStep : nullptr;
+            loop.finish = true;
+            run.end = runFrames(loop, hooks);
+        }
         // Stopped or closed before the show ended: the music and the window are still up (the
         // preview may have switched the lock off while the music stays loaded).
         if (run.end.outcome == Outcome::Running || run.end.outcome == Outcome::WindowClosed) {

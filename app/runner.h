@@ -8,6 +8,7 @@
 // bench/ sit beside app/ and use it from there.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <vector>
@@ -26,7 +27,7 @@ struct RunLoop {
     FixedStepSystem* fixedStep = nullptr;  // advance this clock one step before each frame
     bool finish = false;  // glFinish after each frame, so that its time is the whole frame's
     bool pastTheEnd = false;  // the show's end does not end the run (the preview holds there)
-    // Measured runs: the CPU time this thread has spent inside GL's entry points so far (a
+    // Measured runs: the wall time this thread has spent inside GL's entry points so far (a
     // benchmark that wraps them), read around the drawers; null: not measured.
     double (*glEntryClock)() = nullptr;
     bool finishStages = false;  // measured runs: each stage of the frame waits for GL (FrameCpuTimings)
@@ -47,8 +48,13 @@ struct RunFrame {
     double geometrySeconds = 0.0;      // of stepCpuSeconds: the drawers and scenes
     double geometryInGLSeconds = 0.0;  // of geometrySeconds: inside GL's entry points (with glEntryClock)
     // Wall time of each of Render's stages (production/demo.h's FrameStage), with finishStages.
-    std::array<double, 4> stageSeconds{};
+    std::array<double, 4> stageSeconds{};  // the size checked where runFrames copies it
     double previousSwapSeconds = 0.0;  // wall time of the last frame's swap
+
+    // The whole frame (step + glFinish), and its GL share: the step's wall time this thread did not
+    // spend on its CPU, plus the glFinish.
+    double wholeSeconds() const { return stepSeconds + finishSeconds; }
+    double glSeconds() const { return std::max(0.0, stepSeconds - stepCpuSeconds) + finishSeconds; }
 };
 
 struct RunHooks {
@@ -93,10 +99,7 @@ struct RunSettings {
     WindowPolicy window = WindowPolicy::Hidden;
     ClockPolicy clock = ClockPolicy::FixedStep;
     bool music = false;                  // real time only: play the music and lock the show to it
-    bool events = false;                 // pump the window's events (the preview)
-    bool pastTheEnd = false;             // see RunLoop
-    double (*glEntryClock)() = nullptr;  // see RunLoop
-    bool finishStages = false;           // see RunLoop
+    RunLoop loop{};                      // how frames run; runShow sets fixedStep and finish itself
 };
 
 struct RunEnd {

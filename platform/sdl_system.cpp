@@ -82,14 +82,12 @@ public:
 SdlSystem sdlSystem;
 SystemServices* installed = &sdlSystem;
 
-}  // namespace
-
-namespace {
 double clockSeconds(clockid_t clock) {
     timespec now{};
     clock_gettime(clock, &now);
     return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
+
 }  // namespace
 
 double threadCpuSeconds() { return clockSeconds(CLOCK_THREAD_CPUTIME_ID); }

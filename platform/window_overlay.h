@@ -21,7 +21,6 @@ public:
     // On the window system's window, its context current. False when there is no window.
     bool open();
     void close();
-    bool isOpen() const { return open_; }
     void beginFrame();
     void endFrame();
 

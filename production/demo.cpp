@@ -44,8 +44,6 @@ struct SceneCall {
     }
 };
 
-}  // namespace
-
 // The wall time of each stage of Render, when the timings ask for it (else nothing).
 class StageClock {
 public:
@@ -66,6 +64,11 @@ private:
     FrameCpuTimings* timings_;
     double last_ = 0.0;
 };
+
+// The random sequence from the show time, where a frame's drawers and a frame drawn unseen leave it.
+void seedFromTime(double t) { seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0))); }
+
+}  // namespace
 
 SceneTime Demo::sceneTime() const {
     SceneTime time;
@@ -208,7 +211,7 @@ void Demo::AdvanceUnseen(const double* dt, double cameraPos[3]) {
     countFrame(dt);
     lookAtVideo(t);
     releaseContours(video);  // as the sequencer does once it has drawn them
-    seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
+    seedFromTime(t);
 }
 
 void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, double cameraPos[3]) {
@@ -241,7 +244,7 @@ void Demo::Render(const double* dt, const Pbuffer& pbuffer, RenderContext& ctx, 
 
     // Composite: the scene, the glow and the beat's two sprites added in one pass.
     gluLookAt(1.675, 0.03833, 0.0, 0.0, 0.03833, 0.0, 0.0, 1.0, 0.0);
-    seed(static_cast<uint32_t>(static_cast<int64_t>(t * 10000000.0)));
+    seedFromTime(t);
     drawComposite(ctx.composite, ctx.screenCopyMode, compositeLayers(ctx));
     stages.end(FrameStage::Composite);
 

@@ -25,18 +25,19 @@ namespace ostravel {
 
 struct RenderContext;
 
-// CPU time of the show's thread in a frame, for the show benchmark: the eye's analysis of the
-// video frame, and the geometry (the sequencer's drawers and scenes, the GL driver's work on this
-// thread for what they submit included). Each frame adds to the figures; the reader clears them.
 // The stages of a frame's Render, for a benchmark's account of where the frame goes.
 enum class FrameStage { Analysis, ScenePass, GlowPass, Composite, Count };
 
+// CPU time of the show's thread in a frame, for the show benchmark: the eye's analysis of the
+// video frame, and the geometry (the sequencer's drawers and scenes, the GL driver's work on this
+// thread for what they submit included). Each frame adds to the figures; the reader clears them.
+
 struct FrameCpuTimings {
-    double (*glEntryClock)() = nullptr;  // CPU time of this thread inside GL's entry points; may be null
+    double (*glEntryClock)() = nullptr;  // wall time of this thread inside GL's entry points; may be null
     // Each stage waits for GL to finish its work (glFinish), so that stageSeconds holds the wall
     // time of the stage alone. This slows the frame: a benchmark's account, not the show's.
     bool finishStages = false;
-    double stageSeconds[size_t(FrameStage::Count)] = {};
+    std::array<double, size_t(FrameStage::Count)> stageSeconds{};
     double analysisSeconds = 0.0;
     double geometrySeconds = 0.0;
     double geometryInGLSeconds = 0.0;  // of geometrySeconds, where glEntryClock is given

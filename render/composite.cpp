@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "platform/gl.h"
 #include "render/billboard.h"
+#include "render/shader_bank.h"
 
 namespace ostravel {
 
@@ -71,20 +73,13 @@ void corner(double x, double y, GLfloat s, GLfloat t) {
 
 CompositeLayersProgram buildProgram(bool sprites) {
     CompositeLayersProgram result;
-    const char* sources[] = {"#version 120\n", sprites ? "#define SPRITES\n" : "", kFragmentSource};
-    const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(shader, 3, sources, nullptr);
-    glCompileShader(shader);
-    const GLuint program = glCreateProgram();
-    glAttachShader(program, shader);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        char log[2048] = "";
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        if (!log[0]) glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        std::fprintf(stderr, "the composite program does not build; only the scene is composited:\n%s\n", log);
+    const std::string source = std::string("#version 120\n") + (sprites ? "#define SPRITES\n" : "") + kFragmentSource;
+    GLuint shader = 0, program = 0;
+    const bool built = compileShader(GL_FRAGMENT_SHADER, source, shader) && linkProgram(program, 0, shader, false);
+    if (!built) {
+        std::string log = infoLog(shader, false);
+        if (log.empty() && program) log = infoLog(program, true);
+        std::fprintf(stderr, "the composite program does not build; only the scene is composited:\n%s\n", log.c_str());
         glDeleteShader(shader);
         glDeleteProgram(program);
         return result;

@@ -10,6 +10,38 @@
 
 namespace ostravel {
 
+std::string infoLog(GLuint object, bool isProgram) {
+    GLint length = 0;
+    if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(length > 0 ? length : 1), '\0');
+    if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
+    else glGetShaderInfoLog(object, length, nullptr, log.data());
+    log.resize(std::strlen(log.c_str()));
+    return log;
+}
+
+bool compileShader(GLenum stage, const std::string& source, GLuint& shader) {
+    const char* sources[1] = {source.c_str()};
+    shader = glCreateShader(stage);
+    glShaderSource(shader, 1, sources, nullptr);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    return compiled == GL_TRUE;
+}
+
+bool linkProgram(GLuint& program, GLuint vertexShader, GLuint fragmentShader, bool separable) {
+    program = glCreateProgram();
+    if (separable) glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
+    if (vertexShader) glAttachShader(program, vertexShader);
+    if (fragmentShader) glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    return linked == GL_TRUE;
+}
+
 namespace {
 
 bool validSlot(int slot) { return slot >= 0 && slot < kProgramSlots; }
@@ -27,45 +59,9 @@ ShaderParameterRecord* parameterOfSlot(ShaderBank& bank, int slot, int parameter
     return handle != 0 && handle <= bank.parameterRecords.size() ? &bank.parameterRecords[handle - 1] : nullptr;
 }
 
-std::string infoLog(GLuint object, bool isProgram) {
-    GLint length = 0;
-    if (isProgram) glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    else glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    std::string log(size_t(length > 0 ? length : 1), '\0');
-    if (isProgram) glGetProgramInfoLog(object, length, nullptr, log.data());
-    else glGetShaderInfoLog(object, length, nullptr, log.data());
-    log.resize(std::strlen(log.c_str()));
-    return log;
-}
-
 void logOnce(ShaderBank& bank, const std::string& what, const char* kind, GLuint object, bool isProgram) {
     if (!bank.logged.insert(what).second) return;
     std::fprintf(stderr, "%s: %s\n%s\n", what.c_str(), kind, infoLog(object, isProgram).c_str());
-}
-
-// A shader object of the stage from the source; false (the object kept for its log) when it does
-// not compile.
-bool compileShader(GLenum stage, const std::string& source, GLuint& shader) {
-    const char* sources[1] = {source.c_str()};
-    shader = glCreateShader(stage);
-    glShaderSource(shader, 1, sources, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    return compiled == GL_TRUE;
-}
-
-// Links the attached shaders of a new program; false (the program kept for its log) when they do
-// not link.
-bool linkProgram(GLuint& program, GLuint vertexShader, GLuint fragmentShader, bool separable) {
-    program = glCreateProgram();
-    if (separable) glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
-    if (vertexShader) glAttachShader(program, vertexShader);
-    if (fragmentShader) glAttachShader(program, fragmentShader);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    return linked == GL_TRUE;
 }
 
 // Zero when the file cannot be read or does not compile.

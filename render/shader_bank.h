@@ -92,6 +92,14 @@ struct ShaderBank {
     std::set<std::string> logged;  // files and pairs whose log has been printed
 };
 
+// GLSL building blocks (GL enums and names as unsigned). A shader object of the stage from the
+// source, false (the object kept for its log) when it does not compile; a new program of the
+// given shaders (0: that stage fixed-function), false (kept for its log) when they do not link;
+// the info log of a shader or program object.
+bool compileShader(unsigned stage, const std::string& source, unsigned& shader);
+bool linkProgram(unsigned& program, unsigned vertexShader, unsigned fragmentShader, bool separable);
+std::string infoLog(unsigned object, bool isProgram);
+
 // Thin operations. The create and lookup operations return the handle they stored.
 void createContext(ShaderBank& bank);
 uint32_t createVertexProgram(ShaderBank& bank, const char* path, int slot);

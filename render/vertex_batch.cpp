@@ -23,6 +23,15 @@ size_t drawnVertices(GLenum mode, size_t count, bool& joinable) {
     }
 }
 
+// The vertices gathered before the first colour() or texCoord() since a flush took GL's current
+// value of it: `count` floats from `field` on, read from GL for each of them.
+void takeCurrent(std::vector<BatchVertex>& vertices, GLenum query, GLfloat BatchVertex::*field, size_t count) {
+    if (vertices.empty()) return;
+    GLfloat current[4];
+    glGetFloatv(query, current);
+    for (BatchVertex& v : vertices) std::memcpy(&(v.*field), current, count * sizeof(GLfloat));
+}
+
 }  // namespace
 
 VertexBatch::VertexBatch(size_t vertexCapacity, size_t primitiveCapacity)
@@ -41,28 +50,13 @@ void VertexBatch::begin(GLenum mode) {
 }
 
 void VertexBatch::colour(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    if (!colourKnown_) {
-        // Vertices gathered so far took GL's current colour: read it for them.
-        if (!vertices_.empty()) {
-            GLfloat current[4];
-            glGetFloatv(GL_CURRENT_COLOR, current);
-            for (BatchVertex& v : vertices_) std::memcpy(&v.r, current, sizeof current);
-        }
-        colourKnown_ = true;
-    }
+    if (!colourKnown_) takeCurrent(vertices_, GL_CURRENT_COLOR, &BatchVertex::r, 4), colourKnown_ = true;
     if (open_ && colourVaries_ == kNone) colourVaries_ = firsts_.size();
     colour_[0] = r, colour_[1] = g, colour_[2] = b, colour_[3] = a;
 }
 
 void VertexBatch::texCoord(GLfloat s, GLfloat t) {
-    if (!texCoordKnown_) {
-        if (!vertices_.empty()) {
-            GLfloat current[4];
-            glGetFloatv(GL_CURRENT_TEXTURE_COORDS, current);
-            for (BatchVertex& v : vertices_) v.s = current[0], v.t = current[1];
-        }
-        texCoordKnown_ = true;
-    }
+    if (!texCoordKnown_) takeCurrent(vertices_, GL_CURRENT_TEXTURE_COORDS, &BatchVertex::s, 2), texCoordKnown_ = true;
     texCoord_[0] = s, texCoord_[1] = t;
 }
 

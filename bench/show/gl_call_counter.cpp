@@ -1,12 +1,11 @@
 #include "bench/show/gl_call_counter.h"
 
-#include <time.h>
-
 #include <array>
 #include <string_view>
 #include <type_traits>
 
 #include "platform/gl.h"
+#include "platform/system.h"
 
 namespace ostravel {
 
@@ -40,12 +39,6 @@ bool notesAVertex(std::string_view name) {
     return false;
 }
 
-double threadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
-}
-
 template <auto& Pointer, size_t Id, typename F = std::remove_reference_t<decltype(Pointer)>>
 struct Twin;
 
@@ -59,7 +52,7 @@ struct Twin<Pointer, Id, R(EPOXY_CALLSPEC*)(A...)> {
     static R EPOXY_CALLSPEC call(A... a) {
         ++counts[Id];
         Pointer = real;
-        const double start = timed[Id] ? threadSeconds() : -1.0;
+        const double start = timed[Id] ? wallSeconds() : -1.0;
         if constexpr (std::is_void_v<R>) {
             real(a...);
             settle(start);
@@ -70,7 +63,7 @@ struct Twin<Pointer, Id, R(EPOXY_CALLSPEC*)(A...)> {
         }
     }
     static void settle(double start) {
-        if (start >= 0.0) secondsInside += threadSeconds() - start;
+        if (start >= 0.0) secondsInside += wallSeconds() - start;
         real = Pointer, Pointer = &call;
     }
     static void install() {

@@ -5,8 +5,8 @@
 // Limits: calls GLU makes into libGL directly (gluLookAt's glMultMatrixd, the tessellator) and
 // the commands replayed from display lists are not entry-point calls here and are not counted;
 // the counting itself costs time, so frame times measured with it are not the show's. Each call
-// but those that note one attribute of a vertex is timed too (CPU time of the calling thread
-// inside the entry point; two clock reads a call, part of whose cost falls inside).
+// but those that note one attribute of a vertex is timed too (wall time inside the entry point, on
+// the steady clock; two clock reads a call, part of whose cost falls inside).
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ void removeGLCallCounter();
 // Calls through every entry point since the counter was installed, in the header's order.
 std::vector<GLEntryCount> glCallCounts();
 uint64_t glCallTotal();
-// CPU seconds the calling threads have spent inside the entry points since the counter was
+// Wall seconds the calling threads have spent inside the timed entry points since the counter was
 // installed (GL is called from the show's thread only).
 double glEntrySeconds();
 

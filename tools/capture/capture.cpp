@@ -44,7 +44,6 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "platform/gl.h"
 #include "platform/system.h"
 #include "production/app_state.h"
 #include "production/frame_step.h"
@@ -189,15 +188,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return options.at.empty() && options.from < options.until;
 }
 
-// The finished frame in the back buffer, rows bottom-up.
-void readFrame(std::vector<unsigned char>& pixels) {
-    pixels.resize(800 * 600 * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-}
-
 // What the lookup goes by: the camera track and the shader folder are in every show folder.
 bool isShowFolder(const std::filesystem::path& folder) {
     std::error_code error;
@@ -227,7 +217,7 @@ std::string findShowFolder(const std::string& given, std::string& looked) {
 
 bool writeFrame(const std::string& path) {
     std::vector<unsigned char> pixels;
-    readFrame(pixels);
+    readShowFrame(pixels);
     stbi_flip_vertically_on_write(1);  // GL rows run bottom-up
     return stbi_write_png(path.c_str(), 800, 600, 3, pixels.data(), 800 * 3) != 0;
 }
@@ -303,7 +293,7 @@ int main(int argc, char** argv) {
     // What the user names is named from where the tool was started, not from inside the show
     // folder (which need not be writable once installed).
     const std::filesystem::path startedIn = std::filesystem::current_path();
-    if (video) videoSettings.path = options.video = startedIn / options.video;
+    if (video) videoSettings.path = startedIn / options.video;
     if (!options.digest.empty()) options.digest = startedIn / options.digest;
     options.out = options.out.empty() ? startedIn : startedIn / options.out;
     std::string looked;
@@ -372,7 +362,7 @@ int main(int argc, char** argv) {
     };
     // After each frame; false ends the run.
     const auto frame = [&](const RunFrame& f) {
-        const double ms = 1e3 * (f.stepSeconds + f.finishSeconds);
+        const double ms = 1e3 * f.wholeSeconds();
         frameMs.push_back(ms);
         blockMs[static_cast<int>(app.demoTime / 10.0)].push_back(ms);
         if (options.rss && static_cast<int>(app.demoTime / 5.0) != rssStep) {
@@ -382,7 +372,7 @@ int main(int argc, char** argv) {
         }
         ++rendered;
         if (digest) {
-            readFrame(pixels);
+            readShowFrame(pixels);
             std::fprintf(digest, "%.6f %016llx\n", app.demoTime, (unsigned long long)pixelHash(pixels));
         }
         while (nextCapture < options.at.size() && app.demoTime >= options.at[nextCapture] - 1e-9) {
@@ -398,7 +388,7 @@ int main(int argc, char** argv) {
         // The show's first frame already lies one step in: at the very start it stands for time 0 too.
         if (video && !videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
             if (written == 0) firstFrame = std::chrono::steady_clock::now();
-            readFrame(pixels);
+            readShowFrame(pixels);
             while (!videoDone() && app.demoTime >= options.from + double(written) / options.fps - 1e-9) {
                 if (!writer.writeFrame(pixels.data(), videoError)) return false;
                 ++written;
@@ -439,7 +429,7 @@ int main(int argc, char** argv) {
     if (video && status == 0) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - firstFrame).count();
         std::printf("wrote %s: %ld frames at %d fps, show time %.3f to %.3f s, encoded at %.1f frames a second\n",
-                    options.video.c_str(), written, options.fps, options.from,
+                    videoSettings.path.c_str(), written, options.fps, options.from,
                     options.from + double(written) / options.fps, written / seconds);
     } else
         std::printf("captured %ld frame(s) at %d fps up to %.3f s\n", written, options.fps, app.demoTime);

@@ -9,10 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "platform/window.h"
 
 extern char** environ;
 
@@ -60,12 +61,23 @@ const Format* formatFor(const std::string& path, VideoQuality quality) {
     return nullptr;
 }
 
+// Where the frame lands inside the output picture: fitRectangle's fit with odd sides rounded up
+// to even, as 4:2:0 colour needs, centred on even offsets.
+FitRectangle fitPicture(int width, int height, int outputWidth, int outputHeight) {
+    FitRectangle fit = fitRectangle(width, height, outputWidth, outputHeight);
+    fit.width = std::max(2, (fit.width + 1) / 2 * 2);
+    fit.height = std::max(2, (fit.height + 1) / 2 * 2);
+    fit.x = (outputWidth - fit.width) / 4 * 2;
+    fit.y = (outputHeight - fit.height) / 4 * 2;
+    return fit;
+}
+
 // The picture filters: rows turned top-down, then for a sized picture the Lanczos fit, the
 // conversion to BT.709 limited range (done by this scale, since the format that follows makes it
 // the one conversion) and the bars.
 std::string pictureFilters(const VideoSettings& settings) {
     if (settings.outputWidth == 0) return "vflip";
-    const PictureFit fit = fitPicture(settings.width, settings.height, settings.outputWidth, settings.outputHeight);
+    const FitRectangle fit = fitPicture(settings.width, settings.height, settings.outputWidth, settings.outputHeight);
     return "vflip,scale=" + std::to_string(fit.width) + ":" + std::to_string(fit.height) +
            ":flags=lanczos:out_color_matrix=bt709:out_range=tv,format=yuv420p,pad=" +
            std::to_string(settings.outputWidth) + ":" + std::to_string(settings.outputHeight) + ":" +
@@ -98,8 +110,6 @@ bool soundDecodes(const std::string& path, std::string& error) {
 
 }  // namespace
 
-bool videoFormatKnown(const std::string& path) { return formatFor(path, VideoQuality::Standard) != nullptr; }
-
 bool parseOutputSize(const std::string& text, int& width, int& height) {
     int w = 0, h = 0, used = 0;
     if (std::sscanf(text.c_str(), "%5dx%5d%n", &w, &h, &used) != 2 || used != int(text.size())) return false;
@@ -109,22 +119,6 @@ bool parseOutputSize(const std::string& text, int& width, int& height) {
     width = w;
     height = h;
     return true;
-}
-
-PictureFit fitPicture(int width, int height, int outputWidth, int outputHeight) {
-    const auto even = [](double v) { return std::max(2, 2 * int(std::lround(v / 2.0))); };
-    PictureFit fit{};
-    // Compared in integers: a picture of exactly the frame's aspect gets no bars at all.
-    if (long(outputWidth) * height > long(outputHeight) * width) {
-        fit.height = outputHeight;
-        fit.width = std::min(outputWidth, even(double(outputHeight) * width / height));
-    } else {
-        fit.width = outputWidth;
-        fit.height = std::min(outputHeight, even(double(outputWidth) * height / width));
-    }
-    fit.x = (outputWidth - fit.width) / 4 * 2;
-    fit.y = (outputHeight - fit.height) / 4 * 2;
-    return fit;
 }
 
 std::string videoSettingsProblem(const VideoSettings& settings) {

@@ -40,9 +40,6 @@ struct VideoSettings {
     long frames = 0;          // the planned count: the sound lasts frames / fps
 };
 
-// True when the extension names a container the writer knows (.mp4, .webm).
-bool videoFormatKnown(const std::string& path);
-
 // The largest output sizes the writer takes (UHD); sides are even, as 4:2:0 colour needs.
 constexpr int kMaxOutputWidth = 3840;
 constexpr int kMaxOutputHeight = 2160;
@@ -50,13 +47,6 @@ constexpr int kMinOutputSide = 16;
 
 // "WxH" with both sides even and within kMinOutputSide..kMaxOutput*; false otherwise.
 bool parseOutputSize(const std::string& text, int& width, int& height);
-
-// Where a width x height frame lands inside an outputWidth x outputHeight picture: as large as
-// fits with the frame's aspect kept, sides rounded to even, centred (offsets even too).
-struct PictureFit {
-    int width, height, x, y;
-};
-PictureFit fitPicture(int width, int height, int outputWidth, int outputHeight);
 
 // Why these settings cannot be written (the upload quality in a WebM file, an unknown
 // container), or empty when they can. open() checks it too.

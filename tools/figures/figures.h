@@ -22,13 +22,13 @@ inline double nearestRank(const std::vector<double>& sorted, double p) {
     return sorted[std::min(sorted.size() - 1, static_cast<size_t>(std::max(rank, 1.0)) - 1)];
 }
 
+inline FigureSummary summariseSorted(const std::vector<double>& sorted) {
+    return {nearestRank(sorted, 0.5), nearestRank(sorted, 0.99), sorted.empty() ? 0.0 : sorted.back()};
+}
+
 inline FigureSummary summarise(std::vector<double> values) {
     std::sort(values.begin(), values.end());
-    FigureSummary s;
-    s.median = nearestRank(values, 0.5);
-    s.p99 = nearestRank(values, 0.99);
-    s.max = values.empty() ? 0.0 : values.back();
-    return s;
+    return summariseSorted(values);
 }
 
 }  // namespace ostravel

@@ -8,12 +8,15 @@ namespace ostravel {
 
 void FrameTimes::add(const RunFrame& f, double wallNow) {
     const double cpu = f.stepCpuSeconds;
-    const double gl = std::max(0.0, f.stepSeconds - f.stepCpuSeconds) + f.finishSeconds;
+    const double gl = f.glSeconds();
     recent_.push_back({wallNow, float(1e3 * cpu), float(1e3 * gl)});
     while (!recent_.empty() && recent_.front().wall < wallNow - kWindowSeconds) recent_.pop_front();
-    const double whole = 1e3 * (f.stepSeconds + f.finishSeconds);
+    const double whole = 1e3 * f.wholeSeconds();
     for (size_t s = 0; s < kTimetable.size(); ++s)
-        if (f.showTime >= kTimetable[s].start && f.showTime < kTimetable[s].end) sections_[s].push_back(whole);
+        if (f.showTime >= kTimetable[s].start && f.showTime < kTimetable[s].end) {
+            std::vector<double>& times = sections_[s];
+            times.insert(std::upper_bound(times.begin(), times.end(), whole), whole);
+        }
 }
 
 size_t currentSection(double t) {

@@ -28,12 +28,12 @@ public:
     void add(const RunFrame& frame, double wallNow);
     const std::deque<FrameTimeSample>& recent() const { return recent_; }
     // Median, p99 and maximum of the frames filed under a section (whole frame, ms).
-    FigureSummary sectionFigures(size_t section) const { return summarise(sections_[section]); }
+    FigureSummary sectionFigures(size_t section) const { return summariseSorted(sections_[section]); }
     size_t sectionFrames(size_t section) const { return sections_[section].size(); }
 
 private:
     std::deque<FrameTimeSample> recent_;
-    std::array<std::vector<double>, kTimetable.size()> sections_;
+    std::array<std::vector<double>, kTimetable.size()> sections_;  // each kept sorted: read every frame
 };
 
 // The section a show time is in: of those that hold it, the one begun last (the shorter of two

@@ -9,8 +9,6 @@
 // into the show folder), else the show folder's cgeffects. Exit status: 0 when quit, 1 on bad
 // arguments, 2 when the show could not start or ended on a failure (messages as the capture
 // tool's).
-#include <limits.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -107,7 +105,7 @@ int main(int argc, char** argv) {
         return true;
     };
     const RunEnd run = runShow(RunSettings{.window = WindowPolicy::ShownTarget, .clock = ClockPolicy::RealTime,
-                                           .music = options.music, .events = true, .pastTheEnd = true},
+                                           .music = options.music, .loop = {.events = true, .pastTheEnd = true}},
                                started, preview.hooks());
     int status = 0;
     if (run.end.outcome != Outcome::Running && run.end.outcome != Outcome::WindowClosed) {

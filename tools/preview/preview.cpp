@@ -2,7 +2,6 @@
 
 #include <stb/stb_image_write.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -116,7 +115,7 @@ void Preview::overlay() {
 
 void Preview::jump(double t) {
     const double start = wallSeconds();
-    jumpShow(std::clamp(t, 0.0, kShowLength), settings_.warmUp);
+    jumpShow(t, settings_.warmUp);
     lastJumpSeconds_ = wallSeconds() - start;
     atEnd_ = appState().demoTime >= kShowLength;
     if (atEnd_) controls_.paused = true;

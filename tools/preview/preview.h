@@ -46,8 +46,6 @@ public:
     void start();
     RunHooks hooks();
 
-    const PreviewControls& controls() const { return controls_; }
-    double lastJumpSeconds() const { return lastJumpSeconds_; }
     const ShaderWatch* shaderWatch() const { return watch_.get(); }
 
 private:

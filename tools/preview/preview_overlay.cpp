@@ -156,12 +156,9 @@ std::optional<double> timeline(const OverlayView& v) {
 
     std::optional<double> clicked;
     ImGui::InvisibleButton("timeline", ImVec2(width, bottom - origin.y));
-    if (ImGui::IsItemClicked(ImGuiMouseButton_Left))
-        clicked = std::clamp(double(ImGui::GetIO().MousePos.x - origin.x) / width, 0.0, 1.0) * kShowLength;
-    if (ImGui::IsItemHovered()) {
-        const double t = std::clamp(double(ImGui::GetIO().MousePos.x - origin.x) / width, 0.0, 1.0) * kShowLength;
-        ImGui::SetTooltip("%.2f s", t);
-    }
+    const double pointed = std::clamp(double(ImGui::GetIO().MousePos.x - origin.x) / width, 0.0, 1.0) * kShowLength;
+    if (ImGui::IsItemClicked(ImGuiMouseButton_Left)) clicked = pointed;
+    if (ImGui::IsItemHovered()) ImGui::SetTooltip("%.2f s", pointed);
     ImGui::End();
     return clicked;
 }
